@@ -1,0 +1,78 @@
+#include "platform/posix/error.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+struct LastError {
+    ErrorCode code = 0;
+    int original = 0;  // the errno behind `code`, 0 when it was set directly
+};
+thread_local LastError last;
+
+struct ErrnoMapping {
+    int error;
+    ErrorCode code;
+};
+
+// Windows numbers: 1 invalid function, 2 file not found, 4 too many open files,
+// 5 access denied, 8 not enough memory, 16 current directory, 19 write protect,
+// 28 disk full (handle), 32 sharing violation, 33 lock violation, 80 file exists,
+// 87 invalid parameter, 112 disk full, 123 invalid name, 145 directory not empty,
+// 183 already exists, 206 filename too long, 267 directory name invalid, 1921 link loop.
+constexpr ErrnoMapping mappings[] = {
+    {ENOENT, 2},     {ENOTDIR, 3},      {EMFILE, 4},    {ENFILE, 4},     {EACCES, 5},
+    {EPERM, 5},      {EISDIR, 5},       {EROFS, 19},    {ENOMEM, 8},     {EBUSY, 32},
+    {EWOULDBLOCK, 32}, {EEXIST, 80},    {EINVAL, 87},   {EBADF, 6},      {ENOSPC, 112},
+    {EILSEQ, 123},   {ENOTEMPTY, 145},  {ENAMETOOLONG, 206}, {ELOOP, 1921}, {EXDEV, 17},
+    {EIO, 1117},     {ENOSYS, 1},       {EFBIG, 223},   {EDEADLK, 33},
+};
+
+}  // namespace
+
+namespace posix {
+
+ErrorCode windows_error_for(int error, bool parent_missing) {
+    if (error == ENOENT) return parent_missing ? 3 : 2;
+    for (const ErrnoMapping& mapping : mappings)
+        if (mapping.error == error) return mapping.code;
+    return 31;  // a device attached to the system is not functioning: the catch-all
+}
+
+void record_errno(int error, bool parent_missing) {
+    last.code = windows_error_for(error, parent_missing);
+    last.original = error;
+}
+
+}  // namespace posix
+
+ErrorCode last_error() { return last.code; }
+
+void set_last_error(ErrorCode code) {
+    last.code = code;
+    last.original = 0;
+}
+
+char* error_message(ErrorCode code) {
+    if (code == 0) return nullptr;
+    // The text of the errno that produced the number, or of the first errno that maps to it.
+    int error = code == last.code ? last.original : 0;
+    if (error == 0) {
+        if (code == 3) error = ENOENT;
+        for (const ErrnoMapping& mapping : mappings)
+            if (error == 0 && mapping.code == code) error = mapping.error;
+    }
+    if (error == 0) return nullptr;
+    const char* text = std::strerror(error);
+    size_t length = std::strlen(text);
+    char* message = static_cast<char*>(std::malloc(length + 1));
+    if (message != nullptr) std::memcpy(message, text, length + 1);
+    return message;
+}
+
+void free_error_message(char* message) { std::free(message); }
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+#pragma once
+// Error numbers for the POSIX backend: every failing call records the original
+// errno together with the Windows error number it stands for.
+
+#include "platform/platform.h"
+
+namespace platform::posix {
+
+// Records errno `error` as the thread's last error, mapped to its Windows number.
+// `parent_missing` tells an ENOENT whose directory is missing (path not found, 3)
+// from one whose directory exists (file not found, 2).
+void record_errno(int error, bool parent_missing = false);
+
+// The Windows error number that stands for an errno value.
+ErrorCode windows_error_for(int error, bool parent_missing = false);
+
+}  // namespace platform::posix

@@ -1,0 +1,20 @@
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+bool write_output(const void* data, std::size_t size) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(out, bytes, chunk, &written, nullptr) || written == 0) return false;
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace {
+
+std::string message_for(platform::ErrorCode code) {
+    char* message = platform::error_message(code);
+    std::string text = message != nullptr ? message : "";
+    platform::free_error_message(message);
+    return text;
+}
+
+TEST(PlatformError, LastErrorIsPerThreadAndSettable) {
+    platform::set_last_error(5);
+    EXPECT_EQ(5u, platform::last_error());
+    platform::set_last_error(0);
+    EXPECT_EQ(0u, platform::last_error());
+}
+
+TEST(PlatformError, MessagesComeFromTheSystem) {
+    EXPECT_EQ("", message_for(0));
+    std::string not_found = message_for(2);
+    std::string denied = message_for(5);
+    EXPECT_FALSE(not_found.empty());
+    EXPECT_FALSE(denied.empty());
+    EXPECT_NE(not_found, denied);
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+#pragma once
+// Running child processes from tests: this test executable again (to watch a routine
+// end the process), or any program such as the built tool, with its standard output
+// captured byte for byte and its exit code.
+
+#include <string>
+#include <vector>
+
+namespace rubo::test {
+
+struct ChildResult {
+    int exit_code = -1;
+    std::string output;  // everything the child wrote to standard output
+};
+
+struct ProgramRun {
+    std::string program;
+    std::vector<std::string> arguments;
+    std::string input;           // written to the child's standard input, which is then closed
+    std::string directory;       // working directory of the child; empty inherits ours
+};
+
+ChildResult run_program(const ProgramRun& run);
+
+// Runs this executable again so that it performs the routine registered as `name`
+// (with RUBO_CHILD) and exits with its result.
+ChildResult run_child(const char* name, const std::string& input = "");
+
+// Full path of the running executable.
+std::string own_path();
+
+using ChildRoutine = int (*)();
+
+struct ChildRegistration {
+    ChildRegistration(const char* name, ChildRoutine routine);
+};
+
+// Called by the test main: runs the registered routine when the arguments ask for one.
+// Returns false when the process is an ordinary test run.
+bool run_child_if_asked(int argc, char** argv, int& exit_code);
+
+}  // namespace rubo::test
+
+#define RUBO_CHILD(name)                                                        \
+    static int rubo_child_##name();                                             \
+    static const ::rubo::test::ChildRegistration rubo_child_registration_##name( \
+        #name, rubo_child_##name);                                              \
+    static int rubo_child_##name()
