@@ -1,0 +1,53 @@
+#include "core/output.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr std::size_t buffer_size = 64 * 1024;
+
+struct OutputBuffer {
+    char bytes[buffer_size];
+    std::size_t used = 0;
+    bool failed = false;
+    bool flush_registered = false;
+};
+
+OutputBuffer& buffer() {
+    // Never destroyed, so writes from exit-time code still find it.
+    static OutputBuffer* instance = new OutputBuffer;
+    return *instance;
+}
+
+void flush_at_exit() { flush_output(); }
+
+}  // namespace
+
+bool flush_output() {
+    OutputBuffer& out = buffer();
+    if (out.used > 0 && !out.failed) out.failed = !platform::write_output(out.bytes, out.used);
+    out.used = 0;
+    return !out.failed;
+}
+
+bool write_output(const char* data, std::size_t size) {
+    OutputBuffer& out = buffer();
+    if (!out.flush_registered) {
+        out.flush_registered = true;
+        std::atexit(flush_at_exit);
+    }
+    if (out.failed) return false;
+    if (out.used + size > buffer_size && !flush_output()) return false;
+    if (size >= buffer_size) {
+        out.failed = !platform::write_output(data, size);
+        return !out.failed;
+    }
+    std::memcpy(out.bytes + out.used, data, size);
+    out.used += size;
+    return true;
+}
+
+bool write_output(const char* text) { return write_output(text, text != nullptr ? std::strlen(text) : 0); }
