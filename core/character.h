@@ -9,6 +9,21 @@ inline bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c 
 // Space, tab, line feed and carriage return; vertical tab and form feed are not spaces.
 inline bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Whether c belongs to a character set given as zero-terminated text; the zero byte
+// belongs to every set.
+inline bool in_set(const char* set, char c) { return c == 0 || std::strchr(set, c) != nullptr; }
+
+// Three-way comparison of n bytes as unsigned values; without case_sensitive A-Z are
+// folded to a-z first, so '_' sorts before the letters either way.
+inline int compare_bytes(const char* first, const char* second, int n, bool case_sensitive) {
+    for (int i = 0; i < n; ++i) {
+        const char a = case_sensitive ? first[i] : to_lower(first[i]);
+        const char b = case_sensitive ? second[i] : to_lower(second[i]);
+        if (a != b) return static_cast<unsigned char>(a) - static_cast<unsigned char>(b);
+    }
+    return 0;
+}
+
 // The last character of a zero-terminated text; 0 for a null or empty text.
 inline char last_char(const char* text) {
     if (text == nullptr || text[0] == 0) return 0;

@@ -170,6 +170,8 @@ protected:
     // n as a length, when it fits one; beyond that the process ends with the report for
     // a length over the limit.
     static int checked_length(std::int64_t n);
+    // Whether address lies inside this String's buffer.
+    bool owns(const void* address) const;
 
 private:
     [[noreturn]] static void length_limit_exceeded();
