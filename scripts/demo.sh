@@ -22,7 +22,7 @@ head -c 300 /dev/zero > res/icons/small.res
 printf 'Build notes\n' > notes.txt
 
 echo "Sample tree in $(pwd):"
-find . -type f | sort | sed 's/^/  /'
+find . -type f -printf '  %M %6s  %P\n' | sort -k3
 echo
 echo "\$ printf y | rubo '*.obj;*.res;*.pdb'"
 status=0
@@ -31,4 +31,4 @@ echo
 echo "(exit code $status)"
 echo
 echo "Left in the tree:"
-find . -type f | sort | sed 's/^/  /'
+find . -type f -printf '  %M %6s  %P\n' | sort -k3
