@@ -20,6 +20,16 @@ TEST(Usage, HelpRequestShowsUsageOnly) {
     EXPECT_TRUE(tree.exists("a.obj"));
 }
 
+TEST(Arguments, EnclosingQuotesAreStripped) {
+    TempTree tree;
+    tree.file("a.obj", 3);
+    tree.file("b.res");
+    ChildResult run = run_tool({"\"*.obj\""}, tree.path());
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(banner + deleting(tree.native("a.obj")) + summary(1, 0, "3"), run.output);
+    EXPECT_EQ(std::vector<std::string>{"b.res"}, tree.files());
+}
+
 #ifndef _WIN32
 TEST(Usage, WrongArgumentCountShowsUsageAndDeletesNothing) {
     TempTree tree;
@@ -39,16 +49,6 @@ TEST(Usage, OtherHelpSpellingsAreSpecifications) {
     ChildResult run = run_tool({"-?"}, tree.path());
     EXPECT_EQ(3, run.exit_code);
     EXPECT_EQ(banner + no_match(tree.native("-?")), run.output);
-}
-
-TEST(Arguments, EnclosingQuotesAreStripped) {
-    TempTree tree;
-    tree.file("a.obj", 3);
-    tree.file("b.res");
-    ChildResult run = run_tool({"\"*.obj\""}, tree.path());
-    EXPECT_EQ(0, run.exit_code);
-    EXPECT_EQ(banner + deleting(tree.native("a.obj")) + summary(1, 0, "3"), run.output);
-    EXPECT_EQ(std::vector<std::string>{"b.res"}, tree.files());
 }
 
 TEST(Arguments, InnerQuotesStay) {

@@ -60,8 +60,8 @@ TEST_F(WalkTree, RecursionGoesDepthFirstAndAddsEverySize) {
     const Paths expected = natives({"a.obj", "s/b.obj", "s/t/c.obj", "s/t/u/d.obj"});
     EXPECT_EQ(expected, walk(tree.native("*.obj"), WALK_RECURSE, &total));
     EXPECT_EQ(4321, total);
-    EXPECT_EQ(expected, walk(tree.native("*.obj /s"), 0));
-    EXPECT_EQ(expected, walk(tree.native("*.obj /S"), WALK_RECURSE));
+    EXPECT_EQ(expected, walk(tree.native("*.obj") + " /s", 0));
+    EXPECT_EQ(expected, walk(tree.native("*.obj") + " /S", WALK_RECURSE));
 }
 
 TEST_F(WalkTree, NamesOnlyAndNoExtensionsReduceEveryLevel) {
