@@ -1,14 +1,14 @@
 #pragma once
-// Real temporary trees for tests: a fresh directory that is removed with everything in
-// it at the end, native paths into it, and what is left on disk.
+// Real temporary trees for tests: files of a given size, read-only files, native paths
+// into the tree, and what is left on disk.
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/scratch_directory.h"
 
 namespace rubo::test {
 
@@ -25,30 +25,12 @@ inline std::string native_relative(std::string relative) {
     return relative;
 }
 
-// A fresh directory under the system's temporary directory, removed with everything in
-// it when the tree goes.
-class TempTree {
+// A scratch directory with the helpers that trees of test files need. Paths into it
+// are built from its canonical spelling, the one a process that works in it reads back
+// as its current directory.
+class TempTree : public ScratchDirectory {
 public:
-    TempTree() {
-        namespace fs = std::filesystem;
-        static std::atomic<int> counter{0};
-        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        fs::path base = fs::temp_directory_path() /
-                        ("rubo-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-        fs::create_directories(base);
-        root_ = fs::canonical(base);
-    }
-    ~TempTree() {
-        namespace fs = std::filesystem;
-        std::error_code ignored;
-        // Give every entry its write permission back, so that the removal can go through.
-        for (auto it = fs::recursive_directory_iterator(root_, ignored); it != fs::recursive_directory_iterator();
-             it.increment(ignored))
-            if (!it->is_symlink(ignored)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(root_, ignored);
-    }
-    TempTree(const TempTree&) = delete;
-    TempTree& operator=(const TempTree&) = delete;
+    TempTree() : root_(std::filesystem::canonical(ScratchDirectory::path())) {}
 
     // The tree's own directory, in the platform's spelling, without a trailing separator.
     std::string path() const { return root_.string(); }
