@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/iterator.h"
+#include "tests/support/current_directory_guard.h"
 #include "tests/support/temp_tree.h"
 
 namespace rubo::test {
@@ -147,11 +148,13 @@ TEST_F(ResolverTree, MissingDefaultDirectoryIsReportedFirst) {
 // Without a default directory a pattern is only taken when it is absolute itself; a
 // relative one is never searched relative to the process's current directory.
 TEST_F(ResolverTree, WithoutDefaultDirectoryOnlyAbsolutePatternsAreTaken) {
-    const std::filesystem::path saved = std::filesystem::current_path();
-    std::filesystem::current_path(tree.path());
-    const Resolved plain = resolve("*.obj; a.res", "", WALK_RECURSE);
-    const Resolved relative = resolve(native_relative("src/*.obj").c_str(), nullptr, WALK_RECURSE);
-    std::filesystem::current_path(saved);
+    Resolved plain, relative;
+    {
+        const CurrentDirectoryGuard guard;
+        std::filesystem::current_path(tree.path());
+        plain = resolve("*.obj; a.res", "", WALK_RECURSE);
+        relative = resolve(native_relative("src/*.obj").c_str(), nullptr, WALK_RECURSE);
+    }
     EXPECT_EQ(Paths{}, plain.files);
     EXPECT_EQ(message("*.obj", not_absolute, 1) + message(" a.res", not_absolute, 1), plain.problems);
     EXPECT_EQ(Paths{}, relative.files);
