@@ -45,7 +45,7 @@ bool write_output(const char* data, std::size_t size) {
         out.failed = !platform::write_output(data, size);
         return !out.failed;
     }
-    std::memcpy(out.bytes + out.used, data, size);
+    if (size > 0) std::memcpy(out.bytes + out.used, data, size);  // data may be null when empty
     out.used += size;
     return true;
 }

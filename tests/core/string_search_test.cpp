@@ -8,8 +8,6 @@
 
 namespace {
 
-int sign(int value) { return (value > 0) - (value < 0); }
-
 // ---- Comparison
 
 TEST(StringCompare, TerminatorAndCaseTakePart) {
