@@ -4,7 +4,12 @@
 //
 // Exit codes: 0 the summary was reached and nothing failed, 2 usage shown, 3 the run
 // ended after showing problems (nothing matched, or the prompt was declined), 4 some
-// file could not be deleted, 5 stopped with Escape or Ctrl+C. Fatal reports end with 1.
+// file could not be deleted, 5 stopped with Escape or Ctrl+C. Fatal reports end with 1,
+// and so does a run whose standard output could not be written.
+//
+// Every deletion is told before it is done: the "Deleting <path>" line is handed to the
+// system first, and once standard output fails no further file is deleted, so that what
+// the tool reports is always a complete account of what it removed.
 
 #include <cstdint>
 #include <cstring>
@@ -20,7 +25,7 @@
 
 namespace {
 
-enum ExitCode { EXIT_DONE = 0, EXIT_USAGE = 2, EXIT_PROBLEMS = 3, EXIT_FAILURES = 4, EXIT_ABORTED = 5 };
+enum ExitCode { EXIT_DONE = 0, EXIT_FATAL = 1, EXIT_USAGE = 2, EXIT_PROBLEMS = 3, EXIT_FAILURES = 4, EXIT_ABORTED = 5 };
 
 constexpr std::uint32_t resolve_flags = WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS;
 constexpr int KEY_CTRL_C = 3;
@@ -34,7 +39,7 @@ bool proceed_despite(const String& problems, const List<String>& files) {
     write(problems);
     if (files.count == 0) return false;
     write_output("\r\nDo you wish to proceed anyway?");
-    flush_output();
+    if (!flush_output()) return false;  // nobody sees the question
     int key = platform::read_key();
     if (key >= 'a' && key <= 'z') key -= 32;
     if (key != 'Y') return false;
@@ -72,22 +77,25 @@ int run(int argc, char** argv) {
     String specification(argv[1]);
     specification.strip_enclosing('"');
     List<String> files;
+    List<std::int32_t> base_lengths;  // of each listed file: the directory it was found below
     String problems;
     std::int64_t total_size = 0;
     {
         const String default_directory = current_directory();
         resolve_file_spec(specification.text(), files, default_directory.text(), &problems, nullptr, &total_size,
-                          resolve_flags);
+                          resolve_flags, &base_lengths);
     }
     if (problems.length() != 0 && !proceed_despite(problems, files)) return EXIT_PROBLEMS;
 
     std::int32_t deleted = 0;
     std::int32_t failed = 0;
     bool aborted = false;
-    for (Iterator<String> walk(&files); walk.next();) {
+    Iterator<std::int32_t> base_length(&base_lengths);
+    for (Iterator<String> walk(&files); walk.next() && base_length.next();) {
         write_output("Deleting ");
         write(*walk.element);
-        const bool ok = erase_file(walk.element->text());
+        if (!flush_output()) return EXIT_FATAL;
+        const bool ok = erase_file_below(walk.element->text(), *base_length.element);
         write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
         ++(ok ? deleted : failed);
         if (abort_requested()) {
@@ -104,4 +112,7 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) {
+    const int code = run(argc, argv);
+    return flush_output() ? code : EXIT_FATAL;
+}

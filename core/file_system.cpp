@@ -32,6 +32,10 @@ bool erase_file(const char* path) {
     return false;
 }
 
+bool erase_file_below(const char* path, int base_length) {
+    return !is_empty(path) && base_length > 0 && platform::delete_file_below(path, static_cast<std::size_t>(base_length));
+}
+
 bool set_read_only(const char* path, bool on) {
     const std::uint32_t attributes = get_attributes(path);
     if (attributes == platform::ATTRIBUTES_INVALID) return false;

@@ -9,6 +9,13 @@
 // the deletion fails, the file is left as it was, read-only mark included.
 bool erase_file(const char* path);
 
+// Deletes a file that was found below a directory, and never anything outside it: the
+// first `base_length` characters of the path name that directory, and every directory
+// on the rest of the path must still be a real directory, not a link, when the file is
+// deleted, or nothing is. The read-only mark is handled as erase_file does. False for a
+// base length that does not leave a file name inside the path.
+bool erase_file_below(const char* path, int base_length);
+
 // Sets (on) or clears the read-only mark; true when the file ends up in that state. A
 // file already in it is not written to.
 bool set_read_only(const char* path, bool on);

@@ -10,17 +10,18 @@ namespace {
 constexpr std::size_t buffer_size = 64 * 1024;
 
 struct OutputBuffer {
-    char bytes[buffer_size];
+    char bytes[buffer_size] = {};
     std::size_t used = 0;
     bool failed = false;
     bool flush_registered = false;
 };
 
-OutputBuffer& buffer() {
-    // Never destroyed, so writes from exit-time code still find it.
-    static OutputBuffer* instance = new OutputBuffer;
-    return *instance;
-}
+// Static storage that needs no construction and has no destructor: it is there before
+// the first write, even one that reports exhausted memory, and after exit-time
+// destruction.
+constinit OutputBuffer output_buffer;
+
+OutputBuffer& buffer() { return output_buffer; }
 
 void flush_at_exit() { flush_output(); }
 

@@ -91,6 +91,24 @@ bool set_file_attributes(const char* path, std::uint32_t attributes);
 // open elsewhere is removed as POSIX does it, the open handles keep working.
 bool delete_file(const char* path);
 
+// Removes a file that was found below a directory, and never anything outside that
+// directory. The first `base_length` bytes of `path` name the directory, which is taken
+// as it stands (links in it are followed); the rest, after a separator, leads from
+// there to the file. Every directory on that rest must be a real directory, not a
+// symbolic link or junction, at the moment of the removal, else nothing is removed and
+// the call fails (3 path not found, or 1921 for a link loop). A "." or ".." on the way
+// fails with 123, a base that is empty or not followed by a separator with 87, a
+// directory at the end with 5. A read-only file is removed too: its mark is cleared
+// first, never through a link, and set again when the removal fails.
+//
+// POSIX systems: the directory is opened, then each directory below it relative to the
+// one above, refusing links, and the file is removed relative to the last one; since no
+// full path is looked up after the first step, exchanging a directory for a link at any
+// moment cannot lead the removal elsewhere. Windows: each directory on the way is held
+// open, refusing a reparse point and not sharing deletion, until the file is gone, so
+// that none of them can be renamed, removed or replaced meanwhile.
+bool delete_file_below(const char* path, std::size_t base_length);
+
 // Converts a file time to the local time zone and breaks it down. Fails with 87 for
 // times the platform cannot represent (from 2^63 on).
 bool file_time_to_local_time(FileTime time, LocalTime& local);
@@ -244,7 +262,9 @@ bool key_pending();
 int read_key();
 
 // Writes bytes to standard output as they stand (no line-end translation on any
-// platform). False when the bytes could not all be written.
+// platform). False when the bytes could not all be written, a reader that has gone
+// away (a closed pipe) included: on POSIX systems the first call makes the process
+// ignore SIGPIPE, so that such a write fails instead of ending the process.
 bool write_output(const void* data, std::size_t size);
 
 }  // namespace platform

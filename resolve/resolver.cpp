@@ -27,6 +27,7 @@ struct Resolution {
     Collection<std::int32_t>* line_indices;
     std::int64_t* total_size;
     std::uint32_t flags;
+    Collection<std::int32_t>* base_lengths;
     PathIndex listed;
     std::int32_t line = 0;
 
@@ -45,8 +46,9 @@ struct Resolution {
         if (total_size != nullptr && size > 0 && *total_size <= INT64_MAX - size) *total_size += size;
     }
 
-    // Appends the walk's paths that are not listed yet.
-    void take(BoxedVector<String>& found) {
+    // Appends the walk's paths that are not listed yet; each begins with the directory
+    // they were searched below, `base_length` characters long.
+    void take(BoxedVector<String>& found, std::int32_t base_length) {
         for (Iterator<String> walk(&found); walk.next();) {
             String& path = *walk.element;
             if ((flags & RESOLVE_ALLOW_DUPLICATES) == 0 && listed.find(path) != nullptr) {
@@ -60,6 +62,7 @@ struct Resolution {
             const String* kept = files.append(std::move(path));
             if ((flags & RESOLVE_ALLOW_DUPLICATES) == 0) listed.add(*kept);
             if (line_indices != nullptr) line_indices->append(line - 1);
+            if (base_lengths != nullptr) base_lengths->append(base_length);
         }
     }
 
@@ -76,7 +79,9 @@ struct Resolution {
         const std::int64_t size = collect_files(found, flags & walk_flags, piece);
         if (size < 0 || found.count == 0) return report(piece, "did not match any files.\r\n");
         add_size(size);
-        take(found);
+        String searched(piece);
+        searched.remove_suffix(" /s");
+        take(found, directory_part(searched.text()).length());
     }
 
     void resolve_line(String text, const char* default_directory) {
@@ -99,7 +104,7 @@ struct Resolution {
 
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
-                       std::uint32_t flags) {
+                       std::uint32_t flags, Collection<std::int32_t>* base_lengths) {
     if (problems != nullptr) {
         problems->release();
         if (default_directory != nullptr && default_directory[0] != '\0' && !directory_exists(default_directory)) {
@@ -115,8 +120,9 @@ void resolve_file_spec(const char* specification, List<String>& files, const cha
     }
     files.clear();
     if (line_indices != nullptr) line_indices->clear();
+    if (base_lengths != nullptr) base_lengths->clear();
     if (total_size != nullptr) *total_size = 0;
-    Resolution run{files, problems, line_indices, total_size, flags, PathIndex(), 0};
+    Resolution run{files, problems, line_indices, total_size, flags, base_lengths, PathIndex(), 0};
     while (working.length() > 0) {
         ++run.line;
         run.resolve_line(working.take_line(), default_directory);

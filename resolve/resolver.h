@@ -29,7 +29,10 @@ inline constexpr std::uint32_t RESOLVE_REPORT_EMPTY = 0x400;      // a blank spe
 // null or empty) into `files`, which is cleared first. Optional outputs (null for
 // none): `problems`, emptied first; `line_indices`, the 0-based specification line of
 // each listed file, at the same position; `total_size`, the sum of the sizes of all
-// files that each pattern matched (a file matched twice counts twice).
+// files that each pattern matched (a file matched twice counts twice); `base_lengths`,
+// at the same position as each listed file, the length of the directory its pattern was
+// searched in, which the file's path begins with: what lies below it was found by the
+// walk, and a deletion can insist that it still be real directories (erase_file_below).
 //
 // A pattern that cannot be made absolute, because neither its line nor the default
 // directory gives it an absolute directory, is reported as not absolute and never
@@ -37,4 +40,4 @@ inline constexpr std::uint32_t RESOLVE_REPORT_EMPTY = 0x400;      // a blank spe
 // holds nothing but the recursion suffix names no file and is skipped like an empty one.
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
-                       std::uint32_t flags);
+                       std::uint32_t flags, Collection<std::int32_t>* base_lengths = nullptr);

@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,10 @@
 namespace platform {
 
 bool write_output(const void* data, std::size_t size) {
+    // A reader that has gone away makes a failed write (EPIPE), answered as false like any
+    // other, rather than a signal that ends the process in the middle of its work.
+    static const bool pipe_signal_ignored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+    (void)pipe_signal_ignored;
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
         ssize_t written = write(STDOUT_FILENO, bytes, size);

@@ -22,6 +22,7 @@ TEST(FileSystem, NullAndEmptyPathsFailWithoutAskingThePlatform) {
     for (const char* path : {static_cast<const char*>(nullptr), ""}) {
         platform::set_last_error(1234);
         EXPECT_FALSE(erase_file(path));
+        EXPECT_FALSE(erase_file_below(path, 1));
         EXPECT_FALSE(set_read_only(path, true));
         EXPECT_FALSE(set_read_only(path, false));
         EXPECT_EQ(0xFFFFFFFFu, get_attributes(path));
@@ -43,6 +44,21 @@ TEST(FileSystem, ReadOnlyFileIsErased) {
     EXPECT_TRUE(erase_file(file.c_str()));
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(0xFFFFFFFFu, get_attributes(file.c_str()));
+}
+
+// Below a directory: the file goes, read-only or not; a base length that names no
+// directory inside the path is refused before the platform is asked.
+TEST(FileSystem, FileBelowADirectoryIsErased) {
+    ScratchDirectory scratch;
+    scratch.make_directory("s");
+    scratch.write_file("s/locked.obj");
+    const std::string file = scratch / "s/locked.obj";
+    EXPECT_TRUE(set_read_only(file.c_str(), true));
+    platform::set_last_error(1234);
+    for (int base : {-1, 0}) EXPECT_FALSE(erase_file_below(file.c_str(), base));
+    EXPECT_EQ(1234u, platform::last_error());
+    EXPECT_TRUE(erase_file_below(file.c_str(), static_cast<int>(scratch.path().size())));
+    EXPECT_FALSE(fs::exists(file));
 }
 
 TEST(FileSystem, ReadOnlyMarkIsClearedAndSetAgain) {

@@ -16,10 +16,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/tool_run.h"
 #include "tests/support/child_process.h"
 
 namespace rubo::test {
@@ -122,6 +124,22 @@ private:
     int terminal_ = -1;  // kept open here to look at the terminal's settings
     int output_ = -1;
     std::string output_so_far_;
+};
+
+// A run at a terminal that waits at the prompt, brought up by a pattern that matches
+// nothing beside one that matches the tree's .obj files.
+class AtPrompt : public ::testing::Test {
+protected:
+    void reach_prompt() {
+        run = std::make_unique<TerminalRun>(tool_path(), std::vector<std::string>{"*.zzz;*.obj"}, tree.path());
+        ASSERT_TRUE(run->started());
+        ASSERT_TRUE(run->wait_for_output(prompt));
+    }
+    // What the run has written up to the prompt.
+    std::string up_to_prompt() const { return banner + no_match(tree.native("*.zzz")) + prompt; }
+
+    TempTree tree;
+    std::unique_ptr<TerminalRun> run;
 };
 
 }  // namespace rubo::test

@@ -19,22 +19,6 @@ namespace {
 
 using Files = std::vector<std::string>;
 
-// A run at a terminal that waits at the prompt, brought up by a pattern that matches
-// nothing beside one that matches the tree's .obj files.
-class AtPrompt : public ::testing::Test {
-protected:
-    void reach_prompt() {
-        run = std::make_unique<TerminalRun>(tool_path(), std::vector<std::string>{"*.zzz;*.obj"}, tree.path());
-        ASSERT_TRUE(run->started());
-        ASSERT_TRUE(run->wait_for_output(prompt));
-    }
-    // What the run has written up to the prompt.
-    std::string up_to_prompt() const { return banner + no_match(tree.native("*.zzz")) + prompt; }
-
-    TempTree tree;
-    std::unique_ptr<TerminalRun> run;
-};
-
 TEST_F(AtPrompt, EscapeAfterYesStopsAfterTheFirstFile) {
     tree.file("a.obj", 5);
     tree.file("b.obj", 6);

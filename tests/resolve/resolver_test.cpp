@@ -136,6 +136,23 @@ TEST_F(ResolverTree, DuplicatesAreListedOnceAndCountedEachTime) {
     EXPECT_EQ((std::vector<std::int32_t>{0, 0, 0, 0}), got.lines);
 }
 
+// Each listed path begins with the directory its pattern was searched in, and its base
+// length says how long that is; a path dropped as a duplicate leaves none behind.
+TEST_F(ResolverTree, BaseLengthsNameTheDirectoryEachPatternWasSearchedIn) {
+    List<String> files;
+    List<std::int32_t> bases;
+    bases.append(99);
+    const std::string specification = "*.obj;*.obj;*.zzz\n " + native_relative("src/*.res /S");
+    resolve_file_spec(specification.c_str(), files, tree.path().c_str(), nullptr, nullptr, nullptr,
+                      WALK_RECURSE, &bases);
+    std::vector<std::int32_t> got;
+    for (Iterator<std::int32_t> walk(&bases); walk.next();) got.push_back(*walk.element);
+    const auto top = static_cast<std::int32_t>(tree.path().size());
+    const auto src = static_cast<std::int32_t>(tree.native("src").size());
+    EXPECT_EQ(4, files.count);
+    EXPECT_EQ((std::vector<std::int32_t>{top, top, src, src}), got);
+}
+
 TEST_F(ResolverTree, MissingDefaultDirectoryIsReportedFirst) {
     const std::string gone = tree.native("gone");
     const Resolved got = resolve("*.obj", gone.c_str(), WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS);

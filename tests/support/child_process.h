@@ -3,6 +3,7 @@
 // end the process), or any program such as the built tool, with its standard output
 // captured byte for byte and its exit code.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct ProgramRun {
     std::vector<std::string> arguments;
     std::string input;           // written to the child's standard input, which is then closed
     std::string directory;       // working directory of the child; empty inherits ours
+    // POSIX systems only: done in the child once it is in its directory, just before the
+    // program starts (to change its user, its limits, its signals or its output).
+    std::function<void()> prepare = {};
 };
 
 ChildResult run_program(const ProgramRun& run);

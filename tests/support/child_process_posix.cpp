@@ -37,6 +37,7 @@ ChildResult run_program(const ProgramRun& run) {
         close(from_child[0]);
         close(from_child[1]);
         if (!run.directory.empty() && chdir(run.directory.c_str()) != 0) _exit(127);
+        if (run.prepare) run.prepare();
         execv(run.program.c_str(), argv.data());
         _exit(127);
     }

@@ -70,7 +70,7 @@ public:
         namespace fs = std::filesystem;
         std::vector<std::string> found;
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root_)) {
-            if (entry.is_directory() && !entry.is_symlink()) continue;
+            if (!entry.is_symlink() && entry.is_directory()) continue;
             std::string relative = entry.path().lexically_relative(root_).generic_string();
             found.push_back(relative);
         }

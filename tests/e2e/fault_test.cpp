@@ -1,0 +1,146 @@
+// Whole runs of the tool that meet a fault on the way: memory that runs out at any one
+// of its requests, and standard output that stops taking what is written. Whatever
+// the moment, the run must end the way it promises and have deleted nothing it did not
+// report first.
+
+#ifndef _WIN32
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/tool_run.h"
+
+namespace rubo::test {
+namespace {
+
+const std::vector<std::string> listed{"a.obj", "s/b.obj", "s/t/c.obj"};
+
+// (Re)creates the tree's files: three that the pattern *.obj lists, one it does not.
+void plant(const TempTree& tree) {
+    for (const std::string& name : listed) tree.file(name, 10);
+    tree.file("s/keep.txt");
+}
+
+// The output of an undisturbed run of the tool on the planted tree.
+std::string undisturbed_output(const TempTree& tree) {
+    plant(tree);
+    const ChildResult run = run_tool({"*.obj"}, tree.path());
+    EXPECT_EQ(0, run.exit_code);
+    return run.output;
+}
+
+// No listed file is gone unless its "Deleting <path>" reached the output, and every one
+// reported " : ok" is gone. With `told_means_done` (no fault can strike between the
+// report and the deletion), every file whose line reached the output whole is gone too.
+// The file the pattern does not list is always there.
+void expect_deleted_only_when_told(const TempTree& tree, const std::string& output, const std::string& context,
+                                   bool told_means_done) {
+    for (const std::string& name : listed) {
+        const std::string told = "Deleting " + tree.native(name);
+        const bool reported = output.find(told) != std::string::npos;
+        const bool gone = !tree.exists(name);
+        EXPECT_TRUE(reported || !gone) << name << " gone unreported after " << context;
+        EXPECT_TRUE(gone || output.find(told + " : ok") == std::string::npos) << name << " still there after " << context;
+        EXPECT_TRUE(gone || !told_means_done || !reported) << name << " reported, not deleted after " << context;
+    }
+    EXPECT_TRUE(tree.exists("s/keep.txt")) << context;
+}
+
+std::string fault_tool_path() { return tool_path() + "_fault"; }
+
+// Fails every one of the run's memory requests in turn, until a run makes fewer
+// requests than the one that would fail and so ends normally.
+TEST(OutOfMemory, EveryFailedRequestEndsInTheReportAfterAnHonestAccount) {
+    TempTree tree;
+    const std::string full = undisturbed_output(tree);
+    const std::string report = "Out Of Memory.  Make sure your hard drive is not full.\nRequested size = ";
+    bool completed = false;
+    for (int request = 1; request < 5000 && !completed; ++request) {
+        plant(tree);
+        ProgramRun run{fault_tool_path(), {"*.obj"}, "", tree.path()};
+        run.prepare = [request] { setenv("RUBO_FAIL_ALLOCATION", std::to_string(request).c_str(), 1); };
+        const ChildResult result = run_program(run);
+        const std::string context = "request " + std::to_string(request);
+        if (result.exit_code == 0) {
+            EXPECT_EQ(full, result.output) << context;
+            completed = true;
+            continue;
+        }
+        ASSERT_EQ(1, result.exit_code) << context << ": " << result.output;
+        const std::size_t at = result.output.find(report);
+        ASSERT_NE(std::string::npos, at) << context << ": " << result.output;
+        const std::string before = result.output.substr(0, at);
+        const std::string size = result.output.substr(at + report.size());
+        EXPECT_EQ(full.substr(0, before.size()), before) << context;
+        ASSERT_GE(size.size(), 3u) << context;
+        EXPECT_EQ("\r\n", size.substr(size.size() - 2)) << context;
+        EXPECT_EQ(std::string::npos, size.substr(0, size.size() - 2).find_first_not_of("0123456789,")) << context;
+        expect_deleted_only_when_told(tree, before, context, false);
+    }
+    EXPECT_TRUE(completed);
+}
+
+// Standard output is a pipe nobody reads: the tool sees its first write fail, deletes
+// nothing and ends with 1, also where it would have asked first. It is started with
+// the pipe signal at its default, so that its own handling is what is tested.
+TEST(OutputFailure, ClosedPipeStopsTheRunBeforeAnyDeletion) {
+    TempTree tree;
+    for (const char* specification : {"*.obj", "*.zzz;*.obj"}) {
+        plant(tree);
+        ProgramRun run{tool_path(), {specification}, "y", tree.path()};
+        run.prepare = [] {
+            int unread[2];
+            if (signal(SIGPIPE, SIG_DFL) == SIG_ERR || pipe(unread) != 0 || dup2(unread[1], STDOUT_FILENO) < 0)
+                _exit(125);
+            close(unread[0]);
+            close(unread[1]);
+        };
+        const ChildResult result = run_program(run);
+        EXPECT_EQ(1, result.exit_code) << specification;
+        EXPECT_EQ("", result.output) << specification;
+        for (const std::string& name : listed) EXPECT_TRUE(tree.exists(name)) << name;
+    }
+}
+
+// Standard output is a file that may not grow past a limit, set at every length the
+// undisturbed output passes through: the output is cut there, the run ends with 1 at
+// the first write that fails, and only the files reported whole are gone.
+TEST(OutputFailure, OutputCutShortAtAnyByteStopsBeforeTheNextDeletion) {
+    TempTree tree;
+    const ScratchDirectory place;
+    const std::string output_file = place / "output";
+    const std::string full = undisturbed_output(tree);
+    for (std::size_t limit = 0; limit <= full.size(); ++limit) {
+        plant(tree);
+        ProgramRun run{tool_path(), {"*.obj"}, "", tree.path()};
+        run.prepare = [limit, &output_file] {
+            const rlimit size{limit, limit};
+            const int out = open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out < 0 || dup2(out, STDOUT_FILENO) < 0 || signal(SIGXFSZ, SIG_IGN) == SIG_ERR ||
+                setrlimit(RLIMIT_FSIZE, &size) != 0)
+                _exit(125);
+            close(out);
+        };
+        const ChildResult result = run_program(run);
+        std::ifstream written(output_file, std::ios::binary);
+        const std::string output{std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>()};
+        const std::string context = "a limit of " + std::to_string(limit);
+        EXPECT_EQ(limit < full.size() ? 1 : 0, result.exit_code) << context;
+        EXPECT_EQ(full.substr(0, limit), output) << context;
+        expect_deleted_only_when_told(tree, output, context, true);
+    }
+}
+
+}  // namespace
+}  // namespace rubo::test
+
+#endif

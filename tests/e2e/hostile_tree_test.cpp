@@ -1,0 +1,314 @@
+// Whole runs of the tool on trees that work against it: names that look like options,
+// formats or line ends, links that loop or lead away, directories it may not read,
+// files and directories that change while the prompt waits, and paths longer than the
+// system takes. Each run must end with the right output, counts and exit code, and
+// leave everything outside what it names alone.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/tool_run.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <map>
+
+#include "tests/e2e/terminal.h"
+#endif
+
+namespace rubo::test {
+namespace {
+
+using Files = std::vector<std::string>;
+
+// Names the tool must treat as nothing but bytes: options, format directives and
+// blanks, in a chain of single matches so that every platform lists them alike.
+TEST(HostileNames, OptionsAndFormatsAreJustNames) {
+    TempTree tree;
+    tree.file("-rf.obj", 1);
+    tree.file("%d%n/%n%s.obj", 2);
+    tree.file("%d%n/--help/ -x .obj", 4);
+    ChildResult run = run_tool({"*.obj"}, tree.path());
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(banner + deleting(tree.native("-rf.obj")) + deleting(tree.native("%d%n/%n%s.obj")) +
+                  deleting(tree.native("%d%n/--help/ -x .obj")) + summary(3, 0, "7"),
+              run.output);
+    EXPECT_EQ(Files{}, tree.files());
+}
+
+#ifndef _WIN32
+// ---- POSIX: names may hold any byte but '/' and zero; links, permissions, races.
+
+TEST(HostileNames, LineEndsAndBytesThatAreNoTextAreListedAsTheyAre) {
+    TempTree tree;
+    const Files names{"a\nb.obj", "c\r\n.obj", "\xff\xfe.obj", "\x1b[2J.obj", "tab\t.obj", "%n%n%n%n.obj"};
+    for (const std::string& name : names) tree.file(name, 1);
+    tree.file("keep\n.txt");
+    Files sorted = names;
+    std::sort(sorted.begin(), sorted.end());  // bytewise, as the directory search sorts
+    ChildResult run = run_tool({"*.obj"}, tree.path());
+    EXPECT_EQ(0, run.exit_code);
+    std::string expected = banner;
+    for (const std::string& name : sorted) expected += deleting(tree.native(name));
+    EXPECT_EQ(expected + summary(6, 0, "6"), run.output);
+    EXPECT_EQ(Files{"keep\n.txt"}, tree.files());
+}
+
+// Arguments that look like options or hold format directives are specifications.
+TEST(HostileNames, ArgumentsAreSpecificationsWhateverTheyLookLike) {
+    TempTree tree;
+    tree.file("-rf");
+    tree.file("keep.obj");
+    ChildResult run = run_tool({"-rf"}, tree.path());
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(banner + deleting(tree.native("-rf")) + summary(1, 0, "0"), run.output);
+    run = run_tool({"%n%s%99999d*.zzz"}, tree.path());
+    EXPECT_EQ(3, run.exit_code);
+    EXPECT_EQ(banner + no_match(tree.native("%n%s%99999d*.zzz")), run.output);
+    EXPECT_EQ(Files{"keep.obj"}, tree.files());
+}
+
+// Links that loop, lead up the tree or out of it are never followed; a matching link
+// that is not a directory is deleted as a link, and what it leads to stays.
+TEST(HostileLinks, LoopsAndWaysOutAreNeverFollowed) {
+    TempTree tree;
+    TempTree outside;
+    outside.file("x.obj");
+    outside.file("sub/y.obj");
+    tree.file("d/x.obj", 5);
+    for (const auto& [target, link] : std::vector<std::pair<std::string, std::string>>{
+             {".", "here"},
+             {"..", "up.obj"},
+             {"loop_b", "loop_a"},
+             {"loop_a", "loop_b"},
+             {"self.obj", "self.obj"},
+             {"../d", "d/back"},
+             {outside.path(), "away.obj"},
+             {outside.native("x.obj"), "d/far.obj"},
+         })
+        ASSERT_EQ(0, symlink(target.c_str(), tree.native(link).c_str())) << link;
+    ChildResult run = run_tool({"*.obj"}, tree.path());
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(banner + deleting(tree.native("self.obj")) + deleting(tree.native("d/far.obj")) +
+                  deleting(tree.native("d/x.obj")) + summary(3, 0, "5"),
+              run.output);
+    EXPECT_EQ((Files{"away.obj", "d/back", "here", "loop_a", "loop_b", "up.obj"}), tree.files());
+    EXPECT_EQ((Files{"sub/y.obj", "x.obj"}), outside.files());
+}
+
+// Runs the tool as the unprivileged user `nobody`, from a copy that user may run.
+ChildResult run_tool_as_nobody(const std::string& argument, const std::string& directory) {
+    static const ScratchDirectory place;
+    static const std::string copy = [] {
+        const std::string path = place / "rubo";
+        std::filesystem::copy_file(tool_path(), path);
+        chmod(place.path().c_str(), 0755);
+        return path;
+    }();
+    ProgramRun run{copy, {argument}, "", directory};
+    run.prepare = [] {
+        constexpr uid_t nobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(126);
+    };
+    return run_program(run);
+}
+
+// Directories that cannot be read or searched contribute nothing, and one whose
+// entries cannot be removed yields failures; the run goes on past all of them.
+TEST(HostilePermissions, UnreadableAndUnsearchableDirectoriesAreSkipped) {
+    if (geteuid() != 0) GTEST_SKIP() << "changing to another user takes the superuser";
+    TempTree tree;
+    tree.file("a.obj", 1);
+    tree.file("locked/e.obj", 2);
+    tree.file("noread/b.obj");
+    tree.file("nosearch/c.obj");
+    tree.file("nosearch/sub/d.obj");
+    tree.file("open/f.obj", 4);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(tree.path()))
+        ASSERT_EQ(0, lchown(entry.path().c_str(), 65534, 65534));
+    ASSERT_EQ(0, chown(tree.path().c_str(), 65534, 65534));
+    chmod(tree.path().c_str(), 0755);
+    chmod(tree.native("locked").c_str(), 0555);
+    chmod(tree.native("noread").c_str(), 0311);
+    chmod(tree.native("nosearch").c_str(), 0666);
+
+    ChildResult run = run_tool_as_nobody("*.obj", tree.path());
+    EXPECT_EQ(4, run.exit_code);
+    EXPECT_EQ(banner + deleting(tree.native("a.obj")) + deleting(tree.native("locked/e.obj"), false) +
+                  deleting(tree.native("open/f.obj")) + summary(2, 1, "7"),
+              run.output);
+    EXPECT_EQ((Files{"locked/e.obj", "noread/b.obj", "nosearch/c.obj", "nosearch/sub/d.obj"}), tree.files());
+}
+
+// A run held at the prompt while the test changes the tree, then let go with "y".
+class WhileThePromptWaits : public AtPrompt {
+protected:
+    std::string up_to_answer() const { return up_to_prompt() + "\r\n\r\n"; }
+    void exchange_for_link(const std::string& relative, const std::string& target) {
+        std::filesystem::rename(tree.native(relative), tree.native(relative + ".moved"));
+        ASSERT_EQ(0, symlink(target.c_str(), tree.native(relative).c_str()));
+    }
+
+    TempTree outside;
+};
+
+// Directories of the tree exchanged for links to a directory outside that holds files
+// of the same names: nothing is deleted through them, each of their files fails, and
+// the rest of the tree is deleted. A listed file exchanged for a link loses the link.
+TEST_F(WhileThePromptWaits, DirectoryExchangedForALinkIsNeverPassedThrough) {
+    tree.file("a.obj", 1);
+    tree.file("s1/x.obj", 2);
+    tree.file("s2/z.obj", 4);
+    tree.file("s2/t/y.obj", 8);
+    tree.file("s3/w.obj", 16);
+    outside.file("a.obj");
+    outside.file("x.obj");
+    outside.file("t/y.obj");
+    ASSERT_NO_FATAL_FAILURE(reach_prompt());
+    ASSERT_NO_FATAL_FAILURE(exchange_for_link("s1", outside.path()));
+    ASSERT_NO_FATAL_FAILURE(exchange_for_link("s2/t", outside.native("t")));
+    std::filesystem::remove(tree.native("a.obj"));
+    ASSERT_EQ(0, symlink(outside.native("a.obj").c_str(), tree.native("a.obj").c_str()));
+    run->type("y");
+    ChildResult result = run->finish();
+    EXPECT_EQ(4, result.exit_code);
+    EXPECT_EQ(up_to_answer() + deleting(tree.native("a.obj")) + deleting(tree.native("s1/x.obj"), false) +
+                  deleting(tree.native("s2/z.obj")) + deleting(tree.native("s2/t/y.obj"), false) +
+                  deleting(tree.native("s3/w.obj")) + summary(3, 2, "31"),
+              result.output);
+    EXPECT_EQ((Files{"a.obj", "t/y.obj", "x.obj"}), outside.files());
+    EXPECT_EQ((Files{"s1", "s1.moved/x.obj", "s2/t", "s2/t.moved/y.obj"}), tree.files());
+}
+
+// Files and whole directories that are gone by the time their turn comes fail; the run
+// goes on and counts them.
+TEST_F(WhileThePromptWaits, VanishedFilesFailAndAreCounted) {
+    tree.file("a.obj", 1);
+    tree.file("b.obj", 2);
+    tree.file("s/c.obj", 4);
+    tree.file("s/t/d.obj", 8);
+    tree.file("u/e.obj", 16);
+    ASSERT_NO_FATAL_FAILURE(reach_prompt());
+    std::filesystem::remove(tree.native("a.obj"));
+    std::filesystem::remove_all(tree.native("s"));
+    run->type("Y");
+    ChildResult result = run->finish();
+    EXPECT_EQ(4, result.exit_code);
+    EXPECT_EQ(up_to_answer() + deleting(tree.native("a.obj"), false) + deleting(tree.native("b.obj")) +
+                  deleting(tree.native("s/c.obj"), false) + deleting(tree.native("s/t/d.obj"), false) +
+                  deleting(tree.native("u/e.obj")) + summary(2, 3, "31"),
+              result.output);
+    EXPECT_EQ(Files{}, tree.files());
+}
+
+// A chain of directories with names of 250 bytes, made and removed relative to each
+// other, so that it can reach deeper than any path the system takes.
+class DeepChain {
+public:
+    DeepChain(const std::string& root, int depth) : root_(root) {
+        descriptors_.push_back(open(root.c_str(), O_RDONLY | O_DIRECTORY));
+        std::string path = root;
+        for (int level = 1; level <= depth; ++level) {
+            const std::string name = std::string(249, 'a' + level % 26) + std::to_string(level % 10);
+            mkdirat(descriptors_.back(), name.c_str(), 0755);
+            descriptors_.push_back(openat(descriptors_.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+            names_.push_back(name);
+            path += "/" + name;
+            paths_.push_back(path);
+        }
+    }
+    ~DeepChain() {
+        for (std::size_t level = names_.size(); level > 0; --level) {
+            for (const std::string& file : files_[static_cast<int>(level)])
+                unlinkat(descriptors_[level], file.c_str(), 0);
+            close(descriptors_[level]);
+            unlinkat(descriptors_[level - 1], names_[level - 1].c_str(), AT_REMOVEDIR);
+        }
+        for (const std::string& file : files_[0]) unlinkat(descriptors_[0], file.c_str(), 0);
+        close(descriptors_[0]);
+    }
+    DeepChain(const DeepChain&) = delete;
+    DeepChain& operator=(const DeepChain&) = delete;
+
+    // The path of the directory at a level (0 is the root).
+    std::string path(int level) const { return level == 0 ? root_ : paths_[static_cast<std::size_t>(level - 1)]; }
+    int depth() const { return static_cast<int>(names_.size()); }
+
+    void file(int level, const std::string& name) {
+        const int descriptor = openat(descriptors_[static_cast<std::size_t>(level)], name.c_str(),
+                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (descriptor >= 0) close(descriptor);
+        files_[level].push_back(name);
+    }
+    bool exists(int level, const std::string& name) const {
+        struct stat status;
+        return fstatat(descriptors_[static_cast<std::size_t>(level)], name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+    // Enters the directory at a level one step at a time (for a child process).
+    void enter(int level) const {
+        if (chdir(root_.c_str()) != 0) _exit(125);
+        for (int step = 0; step < level; ++step)
+            if (chdir(names_[static_cast<std::size_t>(step)].c_str()) != 0) _exit(125);
+    }
+
+private:
+    std::string root_;
+    std::vector<int> descriptors_;
+    std::vector<std::string> names_;
+    std::vector<std::string> paths_;
+    std::map<int, std::vector<std::string>> files_;
+};
+
+// Past the longest path the system takes, a directory cannot be searched and its files
+// are not listed; a file whose own path is that long in a directory that can be
+// searched is listed and deleted by its whole path, never a shortened one.
+TEST(HostileDepth, PathsLongerThanTheSystemTakesAreNeverCut) {
+    TempTree tree;
+    DeepChain chain(tree.path(), 20);
+    int searchable = 0;  // the deepest level whose directory the system can open by path
+    while (searchable < chain.depth() && chain.path(searchable + 1).size() < PATH_MAX) ++searchable;
+    ASSERT_LT(searchable, chain.depth());
+    const std::string long_name = std::string(246, 'z') + ".obj";
+    std::string expected = banner;
+    for (int level = 0; level <= chain.depth(); ++level) {
+        chain.file(level, "f.obj");
+        if (level <= searchable) expected += deleting(chain.path(level) + "/f.obj");
+    }
+    chain.file(searchable, long_name);
+    expected += deleting(chain.path(searchable) + "/" + long_name);
+    ASSERT_GE((chain.path(searchable) + "/" + long_name).size(), std::size_t{PATH_MAX});
+
+    ChildResult run = run_tool({"*.obj"}, tree.path());
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(expected + summary(searchable + 2, 0, "0"), run.output);
+    for (int level = 0; level <= chain.depth(); ++level)
+        EXPECT_EQ(level > searchable, chain.exists(level, "f.obj")) << level;
+    EXPECT_FALSE(chain.exists(searchable, long_name));
+
+    // From a current directory that deep, nothing is deleted: either its path cannot be
+    // read back, and a relative pattern has nothing to stand on, or it can, and then it
+    // cannot be searched by that path.
+    const int deep = chain.depth();
+    ProgramRun inside{tool_path(), {"*.obj"}, "", ""};
+    inside.prepare = [&chain, deep] { chain.enter(deep); };
+    run = run_program(inside);
+    EXPECT_EQ(3, run.exit_code);
+    const std::string unreadable = "The file specification \"*.obj\" is not an absolute path.\r\n";
+    const std::string unsearchable = "The default directory \"" + chain.path(deep) + "\" does not exist.\r\n" +
+                                     no_match(chain.path(deep) + "/*.obj");
+    EXPECT_TRUE(run.output == banner + unreadable || run.output == banner + unsearchable) << run.output;
+    EXPECT_TRUE(chain.exists(deep, "f.obj"));
+}
+#endif
+
+}  // namespace
+}  // namespace rubo::test

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/platform.h"
+#include "tests/support/scratch_directory.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using rubo::test::ScratchDirectory;
+namespace fs = std::filesystem;
+
+// Deletes `relative` (written with '/') below the scratch directory, which is the base.
+bool delete_below(const ScratchDirectory& dir, const std::string& relative) {
+    const std::string path = dir / relative;
+    return platform::delete_file_below(path.c_str(), dir.path().size());
+}
+
+void expect_error(platform::ErrorCode expected) { EXPECT_EQ(expected, platform::last_error()); }
+
+TEST(DeleteFileBelow, RemovesFilesAtAnyDepthReadOnlyOnesToo) {
+    ScratchDirectory dir;
+    dir.write_file("top.obj");
+    dir.make_directory("a/b");
+    dir.write_file("a/b/deep.obj");
+    dir.write_file("a/locked.obj");
+    fs::permissions(dir / "a/locked.obj", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_TRUE(delete_below(dir, "top.obj"));
+    EXPECT_TRUE(delete_below(dir, "a/b/deep.obj"));
+    EXPECT_TRUE(delete_below(dir, "a/locked.obj"));
+    EXPECT_FALSE(fs::exists(dir / "top.obj"));
+    EXPECT_FALSE(fs::exists(dir / "a/b/deep.obj"));
+    EXPECT_FALSE(fs::exists(dir / "a/locked.obj"));
+    EXPECT_TRUE(fs::is_directory(dir / "a/b"));
+}
+
+// The base may be given with a trailing separator, and separators may be doubled.
+TEST(DeleteFileBelow, BaseEndingInASeparator) {
+    ScratchDirectory dir;
+    dir.make_directory("a");
+    dir.write_file("a/x");
+    const std::string path = dir.path() + "/a//x";
+    EXPECT_TRUE(platform::delete_file_below(path.c_str(), dir.path().size() + 1));
+    EXPECT_FALSE(fs::exists(dir / "a/x"));
+}
+
+TEST(DeleteFileBelow, FailuresLeaveEverythingInPlace) {
+    ScratchDirectory dir;
+    dir.make_directory("a/folder");
+    dir.write_file("a/file");
+    EXPECT_FALSE(delete_below(dir, "a/missing"));
+    expect_error(platform::SYSTEM_ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(delete_below(dir, "missing/file"));
+    expect_error(platform::SYSTEM_ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(delete_below(dir, "a/folder"));
+    expect_error(platform::SYSTEM_ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(fs::is_directory(dir / "a/folder"));
+    // A file is no directory to pass through.
+    EXPECT_FALSE(delete_below(dir, "a/file/x"));
+    EXPECT_TRUE(fs::exists(dir / "a/file"));
+}
+
+// Nothing but names leading down from the base: no way back up, no empty file name, and
+// the base must end where a name begins.
+TEST(DeleteFileBelow, RefusesPathsThatDoNotLeadDownToAFile) {
+    ScratchDirectory dir;
+    dir.make_directory("a");
+    dir.write_file("a/file");
+    dir.write_file("file");
+    for (const char* relative : {"a/../file", "./file", "a/./file", "a/..", "a/", "a/.", "a//"}) {
+        const std::string path = dir.path() + "/" + relative;
+        EXPECT_FALSE(platform::delete_file_below(path.c_str(), dir.path().size())) << relative;
+        expect_error(platform::SYSTEM_ERROR_INVALID_NAME);
+    }
+    const std::string file = dir / "a/file";
+    const std::size_t base = dir.path().size();
+    for (std::size_t bad_base : {std::size_t{0}, base - 1, file.size(), file.size() + 1}) {
+        EXPECT_FALSE(platform::delete_file_below(file.c_str(), bad_base)) << bad_base;
+        expect_error(platform::SYSTEM_ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_FALSE(platform::delete_file_below(nullptr, 1));
+    expect_error(platform::SYSTEM_ERROR_PATH_NOT_FOUND);
+    EXPECT_TRUE(fs::exists(dir / "a/file"));
+    EXPECT_TRUE(fs::exists(dir / "file"));
+}
+
+#ifndef _WIN32
+// A directory below the base that has become a link stops the deletion, wherever the
+// link leads; the base itself is taken as given, link or not, and a file that is a link
+// is removed as a link.
+TEST(PosixDeleteFileBelow, NeverPassesThroughALinkBelowTheBase) {
+    ScratchDirectory tree;
+    ScratchDirectory outside;
+    outside.make_directory("sub/deeper");
+    outside.write_file("sub/x");
+    outside.write_file("sub/deeper/y");
+    outside.write_file("target");
+    tree.make_directory("real/deeper");
+    ASSERT_EQ(0, symlink((outside / "sub").c_str(), (tree / "sub").c_str()));
+    ASSERT_EQ(0, symlink((outside / "sub/deeper").c_str(), (tree / "real/deeper/down").c_str()));
+    ASSERT_EQ(0, symlink("sub", (tree / "again").c_str()));
+    ASSERT_EQ(0, symlink((outside / "target").c_str(), (tree / "link").c_str()));
+
+    EXPECT_FALSE(delete_below(tree, "sub/x"));
+    expect_error(platform::SYSTEM_ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(delete_below(tree, "sub/deeper/y"));
+    EXPECT_FALSE(delete_below(tree, "again/x"));
+    EXPECT_FALSE(delete_below(tree, "real/deeper/down/y"));
+    EXPECT_TRUE(fs::exists(outside / "sub/x"));
+    EXPECT_TRUE(fs::exists(outside / "sub/deeper/y"));
+
+    EXPECT_TRUE(delete_below(tree, "link"));
+    EXPECT_FALSE(fs::is_symlink(tree / "link"));
+    EXPECT_TRUE(fs::exists(outside / "target"));
+
+    // Named from the link itself, the base is the user's choice.
+    const std::string through_base = tree / "sub/x";
+    EXPECT_TRUE(platform::delete_file_below(through_base.c_str(), (tree / "sub").size()));
+    EXPECT_FALSE(fs::exists(outside / "sub/x"));
+}
+
+// A read-only file that cannot be removed keeps its mark. The superuser removes it anyway.
+TEST(PosixDeleteFileBelow, FailedRemovalGivesTheReadOnlyMarkBack) {
+    if (geteuid() == 0) GTEST_SKIP() << "the superuser may remove from any directory";
+    ScratchDirectory dir;
+    dir.make_directory("held");
+    dir.write_file("held/x");
+    ASSERT_EQ(0, chmod((dir / "held/x").c_str(), 0444));
+    ASSERT_EQ(0, chmod((dir / "held").c_str(), 0555));
+    EXPECT_FALSE(delete_below(dir, "held/x"));
+    expect_error(platform::SYSTEM_ERROR_ACCESS_DENIED);
+    struct stat status;
+    ASSERT_EQ(0, stat((dir / "held/x").c_str(), &status));
+    EXPECT_EQ(0444u, status.st_mode & 07777);
+    chmod((dir / "held").c_str(), 0755);
+}
+#endif
+
+}  // namespace
