@@ -133,8 +133,8 @@ public:
     int find_one_of(const char* set, int start = 0) const;
     int find_not_one_of(const char* set, int start = 0) const;
     bool is_blank() const;  // empty or only whitespace
-    // Where the file name begins: after the last backslash, else after the first colon,
-    // else 0.
+    // Where the file name begins: after the last path separator of the running system's
+    // path style (paths.h), else 0.
     int file_name_start() const;
 
     // ---- Substrings and splitting

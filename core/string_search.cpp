@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/character.h"
+#include "core/paths.h"
 #include "core/string.h"
 
 namespace {
@@ -89,9 +90,4 @@ int String::find_not_one_of(const char* set, int start) const {
 
 bool String::is_blank() const { return length_ <= 0 || find_not_one_of(whitespace, 0) == -1; }
 
-int String::file_name_start() const {
-    const int separator = find_last('\\');
-    if (separator >= 0) return separator + 1;
-    const int colon = find_first(':');
-    return colon >= 0 ? colon + 1 : 0;
-}
+int String::file_name_start() const { return NativePaths::file_name_start(*this); }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/out_of_memory.h"
+
 // Under the address sanitizer an impossible allocation must come back as null, as it
 // does from the ordinary allocator.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
@@ -34,6 +36,7 @@ TEST(Heap, AllocateResizeAndFree) {
 }
 
 TEST(Heap, FailuresGoToTheHandler) {
+    set_heap_failure_handler(nullptr);  // start-up installed the out-of-memory handler
     EXPECT_EQ(nullptr, heap_allocate(impossible));
     set_heap_failure_handler(record_failure);
     reported_size = 0;
@@ -48,7 +51,7 @@ TEST(Heap, FailuresGoToTheHandler) {
     EXPECT_EQ(impossible - 1, reported_size);
     EXPECT_EQ('k', block[0]);  // the old block is still there
     heap_free(block);
-    set_heap_failure_handler(nullptr);
+    install_out_of_memory_handler();
 }
 
 }  // namespace

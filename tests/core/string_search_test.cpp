@@ -133,12 +133,20 @@ TEST(StringSearch, IsBlank) {
     EXPECT_FALSE(String("\v").is_blank());
 }
 
-TEST(StringSearch, FileNameStart) {
-    EXPECT_EQ(7, String("C:\\dir\\file").file_name_start());
-    EXPECT_EQ(2, String("C:file").file_name_start());
+TEST(StringSearch, FileNameStartFollowsTheRunningSystemsPathStyle) {
+    EXPECT_EQ(4, String("dir/file").file_name_start());
     EXPECT_EQ(0, String("file").file_name_start());
     EXPECT_EQ(0, String().file_name_start());
+#ifdef _WIN32
+    EXPECT_EQ(7, String("C:\\dir\\file").file_name_start());
+    EXPECT_EQ(2, String("C:file").file_name_start());
     EXPECT_EQ(3, String("C:\\").file_name_start());
+#else
+    // Backslash and colon are ordinary characters of a POSIX name.
+    EXPECT_EQ(0, String("C:\\dir\\file").file_name_start());
+    EXPECT_EQ(0, String("C:file").file_name_start());
+    EXPECT_EQ(1, String("/").file_name_start());
+#endif
 }
 
 }  // namespace

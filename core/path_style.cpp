@@ -1,0 +1,194 @@
+// The one algorithm behind both path styles; the styles differ only in their rules.
+
+#include "core/path_style.h"
+
+#include <cstring>
+#include <utility>
+
+#include "core/character.h"
+#include "core/posix_paths.h"
+#include "core/windows_paths.h"
+
+namespace {
+
+const char* skip_blanks(const char* text) {
+    while (is_space(*text)) ++text;
+    return text;
+}
+
+int text_length(const char* text) { return text != nullptr ? static_cast<int>(std::strlen(text)) : 0; }
+
+// Whether the slash at index begins the recursion suffix of a piece: a blank before it,
+// an s (either case) after it, and then only blanks up to the end or the next ";".
+bool begins_recursion_suffix(const char* text, int length, int index) {
+    if (text[index] != '/' || index == 0 || text[index - 1] != ' ') return false;
+    if (index + 1 >= length || to_lower(text[index + 1]) != 's') return false;
+    int after = index + 2;
+    while (after < length && is_space(text[after])) ++after;
+    return after == length || text[after] == ';';
+}
+
+}  // namespace
+
+template <class Rules>
+int PathStyle<Rules>::separator_before(const char* text, int length, bool skip_suffixes) {
+    for (int i = length - 1; i >= 0; --i)
+        if (Rules::is_separator(text[i]) && !(skip_suffixes && begins_recursion_suffix(text, length, i))) return i;
+    if constexpr (Rules::has_drives) {
+        const void* colon = std::memchr(text, ':', static_cast<std::size_t>(length));
+        if (colon != nullptr) return static_cast<int>(static_cast<const char*>(colon) - text);
+    }
+    return -1;
+}
+
+// Whether the separator (or drive colon) at separator_index ends a root, which a
+// directory keeps: C: and C:\ with drives, the leading separator without.
+template <class Rules>
+bool PathStyle<Rules>::ends_root(const char* text, int separator_index) {
+    if constexpr (Rules::has_drives)
+        return text[separator_index] == ':' || (separator_index > 0 && text[separator_index - 1] == ':');
+    else
+        return separator_index == 0;
+}
+
+// Appends the directory and, unless it already ends with one, a separator.
+template <class Rules>
+void PathStyle<Rules>::append_directory(String& out, const char* directory) {
+    out.append(directory);
+    if (!Rules::is_separator(last_char(directory))) out.append(Rules::separator);
+}
+
+template <class Rules>
+int PathStyle<Rules>::last_separator(const String& path) {
+    return separator_before(path.text(), path.length(), false);
+}
+
+template <class Rules>
+int PathStyle<Rules>::file_name_start(const String& path) {
+    return last_separator(path) + 1;
+}
+
+template <class Rules>
+String PathStyle<Rules>::directory_part(const char* path) {
+    const int separator_index = separator_before(path, text_length(path), false);
+    String directory;
+    if (separator_index >= 0)
+        directory.assign(path, ends_root(path, separator_index) ? separator_index + 1 : separator_index);
+    return directory;
+}
+
+template <class Rules>
+String PathStyle<Rules>::file_name_part(const char* path) {
+    return String(path != nullptr ? path + separator_before(path, text_length(path), false) + 1 : nullptr);
+}
+
+template <class Rules>
+String PathStyle<Rules>::join_path(const char* directory, const char* name) {
+    if (directory == nullptr || directory[0] == 0) return String(name);
+    if (name == nullptr || name[0] == 0) return String(directory);
+    String joined(directory);
+    const char last = last_char(directory);
+    if (Rules::is_separator(name[0])) {
+        if (Rules::is_separator(last)) joined.remove_right(1);
+    } else if (!Rules::is_separator(last) && !(Rules::has_drives && last == ':')) {
+        joined.append(Rules::separator);
+    }
+    joined.append(name);
+    return joined;
+}
+
+template <class Rules>
+void PathStyle<Rules>::strip_directory(String& path) {
+    path.remove_left(file_name_start(path));
+}
+
+template <class Rules>
+int PathStyle<Rules>::extension_position(const char* path) {
+    if (path == nullptr) return -1;
+    int dot = -1;
+    for (int i = 0; path[i] != 0; ++i) {
+        if (path[i] == '.')
+            dot = i;
+        else if (Rules::is_separator(path[i]))
+            dot = -1;
+    }
+    return dot;
+}
+
+template <class Rules>
+bool PathStyle<Rules>::strip_extension(String& path) {
+    const int dot = extension_position(path.text());
+    if (dot < 0) return false;
+    path.set_length(dot);
+    return true;
+}
+
+template <class Rules>
+char PathStyle<Rules>::drive_letter(const char* path) {
+    if (!Rules::has_drives || path == nullptr || !is_letter(path[0]) || path[1] != ':') return 0;
+    return to_upper(path[0]);
+}
+
+template <class Rules>
+bool PathStyle<Rules>::is_absolute_path(const char* path) {
+    if (path == nullptr) return false;
+    const char* start = skip_blanks(path);
+    if (start[0] == 0) return false;
+    if constexpr (Rules::has_drives)
+        return (Rules::is_separator(start[0]) && Rules::is_separator(start[1])) ||
+               (start[1] == ':' && Rules::is_separator(start[2]));
+    else
+        return Rules::is_separator(start[0]);
+}
+
+template <class Rules>
+bool PathStyle<Rules>::make_absolute_path(String& path, const char* base) {
+    path.trim_left();
+    path.trim_right();
+    if (path.length() == 0 || base == nullptr) return false;
+    base = skip_blanks(base);
+    if (!is_absolute_path(base)) return false;
+    const char* text = path.text();
+    String absolute;
+    if constexpr (Rules::has_drives) {
+        const bool rooted = Rules::is_separator(text[0]);
+        const bool drive_relative = text[1] == ':';
+        if ((rooted && Rules::is_separator(text[1])) || (drive_relative && Rules::is_separator(text[2])))
+            return false;  // a network path, or already absolute
+        // Both of these take something of the base's drive; a base without one (a
+        // network path) has nothing to give.
+        if ((rooted || drive_relative) && drive_letter(base) == 0) return false;
+        if (rooted) {
+            absolute.assign(base, 2);  // the base's drive in front of the root
+        } else if (drive_relative) {
+            absolute.assign(text, 2);  // the path's own drive, the base's directory
+            append_directory(absolute, base + 2);
+            text += 2;
+        } else {
+            append_directory(absolute, base);
+        }
+    } else {
+        if (Rules::is_separator(text[0])) return false;
+        append_directory(absolute, base);
+    }
+    absolute.append(text);
+    path = std::move(absolute);
+    return true;
+}
+
+template <class Rules>
+String PathStyle<Rules>::cut_line_directory(String& line) {
+    const int separator_index = separator_before(line.text(), line.length(), true);
+    if (separator_index <= 0) return String();
+    String directory = line.cut(0, separator_index + 1);
+    if (!ends_root(directory.text(), separator_index)) directory.remove_right(1);
+    return directory;
+}
+
+template <class Rules>
+int PathStyle<Rules>::compare_paths(const String& first, const String& second) {
+    return first.compare(second, Rules::case_sensitive);
+}
+
+template class PathStyle<WindowsPathRules>;
+template class PathStyle<PosixPathRules>;

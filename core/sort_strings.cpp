@@ -1,0 +1,5 @@
+#include "core/sort_strings.h"
+
+void sort_strings(BoxedVector<String>& vector, bool descending) {
+    vector.sort(descending ? compare_descending : compare_ascending);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// A test fixture for one path style with shorthands: results as std::string, the
+// outcome of make_absolute_path, and a check of cut_line_directory.
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "core/path_style.h"
+
+struct MadeAbsolute {
+    bool changed;
+    std::string path;
+};
+
+struct LineCut {
+    const char* line;
+    const char* directory;
+    const char* rest;
+};
+
+template <class Style>
+struct PathChecks : ::testing::Test {
+    static std::string directory(const char* path) { return Style::directory_part(path).text(); }
+    static std::string name(const char* path) { return Style::file_name_part(path).text(); }
+    static std::string joined(const char* directory, const char* name) {
+        return Style::join_path(directory, name).text();
+    }
+
+    static MadeAbsolute made_absolute(const char* path, const char* base) {
+        String text(path);
+        const bool changed = Style::make_absolute_path(text, base);
+        return {changed, text.text()};
+    }
+
+    // Each line's directory is cut off as `directory`, leaving `rest`.
+    static void expect_cuts(std::initializer_list<LineCut> cuts) {
+        for (const LineCut& expected : cuts) {
+            String line(expected.line);
+            const String directory = Style::cut_line_directory(line);
+            EXPECT_STREQ(expected.directory, directory.text()) << expected.line;
+            EXPECT_STREQ(expected.rest, line.text()) << expected.line;
+        }
+    }
+};
