@@ -2,9 +2,19 @@
 // The operating-system boundary. Everything above this folder reaches the OS only
 // through these declarations; the backends live in posix/ and win32/.
 //
-// Error numbers are the Windows system error numbers on every platform (2 file not
-// found, 3 path not found, 5 access denied, 32 sharing violation, ...), so callers can
-// derive their own result codes from them wherever they run.
+// Conventions shared by every call below:
+// - Error numbers are the Windows system error numbers on every platform (2 file not
+//   found, 3 path not found, 5 access denied, 32 sharing violation, ...), so callers can
+//   derive their own result codes from them wherever they run. Every failing call sets
+//   the thread's last error; a successful call may leave it unchanged.
+// - Paths are zero-terminated byte strings in the platform's own syntax. A null or empty
+//   path fails without reaching the OS, with last error 3 (path not found). A path longer
+//   than the OS accepts fails with the OS's own number (206 or 3); nothing is truncated.
+// - Texts are answered into a caller's buffer by one protocol ("text answer"): the
+//   result is the size the text needs, terminator included (so at least 1). When that
+//   size is at most `size`, the text and its terminator have been written to `buffer`;
+//   when it is larger, the buffer holds nothing useful and the caller asks again with a
+//   buffer of at least the returned size. 0 means failure (see last_error).
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +22,21 @@
 namespace platform {
 
 using ErrorCode = std::uint32_t;
+
+// The error numbers that callers commonly test for.
+constexpr ErrorCode SYSTEM_ERROR_FILE_NOT_FOUND = 2;
+constexpr ErrorCode SYSTEM_ERROR_PATH_NOT_FOUND = 3;
+constexpr ErrorCode SYSTEM_ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr ErrorCode SYSTEM_ERROR_ACCESS_DENIED = 5;
+constexpr ErrorCode SYSTEM_ERROR_INVALID_HANDLE = 6;
+constexpr ErrorCode SYSTEM_ERROR_NO_MORE_FILES = 18;
+constexpr ErrorCode SYSTEM_ERROR_SHARING_VIOLATION = 32;
+constexpr ErrorCode SYSTEM_ERROR_LOCK_VIOLATION = 33;
+constexpr ErrorCode SYSTEM_ERROR_FILE_EXISTS = 80;
+constexpr ErrorCode SYSTEM_ERROR_INVALID_PARAMETER = 87;
+constexpr ErrorCode SYSTEM_ERROR_INVALID_NAME = 123;
+constexpr ErrorCode SYSTEM_ERROR_NEGATIVE_SEEK = 131;
+constexpr ErrorCode SYSTEM_ERROR_NAME_TOO_LONG = 206;
 
 // The calling thread's last error number, set by the last failing platform call.
 ErrorCode last_error();
@@ -23,9 +48,200 @@ void set_last_error(ErrorCode code);
 char* error_message(ErrorCode code);
 void free_error_message(char* message);
 
-}  // namespace platform
+// ---------------------------------------------------------------------------------
+// File attributes and times
 
-namespace platform {
+// Attribute bits. On POSIX systems only READ_ONLY, DIRECTORY, ARCHIVE (every
+// non-directory) and REPARSE_POINT (a symbolic link) occur.
+constexpr std::uint32_t ATTRIBUTE_READ_ONLY = 0x01;
+constexpr std::uint32_t ATTRIBUTE_HIDDEN = 0x02;
+constexpr std::uint32_t ATTRIBUTE_SYSTEM = 0x04;
+constexpr std::uint32_t ATTRIBUTE_DIRECTORY = 0x10;
+constexpr std::uint32_t ATTRIBUTE_ARCHIVE = 0x20;
+constexpr std::uint32_t ATTRIBUTE_NORMAL = 0x80;
+constexpr std::uint32_t ATTRIBUTE_REPARSE_POINT = 0x400;
+// What get_file_attributes answers when it fails.
+constexpr std::uint32_t ATTRIBUTES_INVALID = 0xFFFFFFFF;
+
+// A point in time as 100-nanosecond intervals since 1 January 1601, universal time.
+using FileTime = std::uint64_t;
+
+// A file time broken down into local calendar fields (month 1-12, day 1-31).
+struct LocalTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// The attribute bits of a file or directory, ATTRIBUTES_INVALID on failure. A final
+// symbolic link is not followed: it answers REPARSE_POINT, plus DIRECTORY when it
+// leads to a directory.
+std::uint32_t get_file_attributes(const char* path);
+
+// Sets the attribute bits that the platform keeps. On POSIX systems only READ_ONLY
+// matters: set, it clears every write permission; clear, it gives the owner write
+// permission back. A final symbolic link is never followed: on a link nothing changes
+// and the call succeeds.
+bool set_file_attributes(const char* path, std::uint32_t attributes);
+
+// Removes a file (not a directory: that fails with 5). On POSIX systems a file that is
+// open elsewhere is removed as POSIX does it, the open handles keep working.
+bool delete_file(const char* path);
+
+// Converts a file time to the local time zone and breaks it down. Fails with 87 for
+// times the platform cannot represent (from 2^63 on).
+bool file_time_to_local_time(FileTime time, LocalTime& local);
+
+// ---------------------------------------------------------------------------------
+// Directory search
+
+// One entry found by a directory search. Names are zero-terminated; the short name is
+// the generated 8.3 alias where the file system has one, else empty.
+struct DirectoryEntry {
+    std::uint32_t attributes = 0;
+    FileTime creation_time = 0;
+    FileTime last_access_time = 0;
+    FileTime last_write_time = 0;
+    std::uint32_t size_high = 0;  // the size is size_high * 2^32 + size_low bytes
+    std::uint32_t size_low = 0;
+    char name[260] = {};
+    char short_name[14] = {};
+};
+
+// How much of each entry a search must fill.
+enum FindDetail : std::uint32_t {
+    FIND_ALL_DETAILS = 0,  // every field
+    // Only the name and the DIRECTORY and REPARSE_POINT bits are sure to be right; the
+    // other fields may be left 0. Lets a backend skip asking for each entry's details
+    // when it already knows what kind of entry it is.
+    FIND_KIND_ONLY = 1,
+};
+
+// An open search; the caller only passes it back.
+struct Search;
+
+// Starts a search for a directory and a file-name pattern ("dir/*.obj" on POSIX,
+// "C:\dir\*.obj" on Windows) and fills `entry` with the first match. Wildcards: `*`
+// any run of characters, `?` exactly one, every other character literal; the pattern
+// `*.*` matches every name. Names match without regard to ASCII case on Windows (the
+// long name only) and exactly on POSIX systems, where the matches come sorted bytewise
+// and a non-root directory reports "." and ".." first, as Windows does.
+// Null when nothing matches (2), the directory is missing (3) or unreadable (5).
+Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail = FIND_ALL_DETAILS);
+
+// The next match; false with last error 18 when there are no more.
+bool find_next(Search* search, DirectoryEntry& entry);
+
+// Ends a search and releases it; null is accepted and ignored.
+void find_close(Search* search);
+
+// The matcher behind the searches, for callers that need the same rules.
+bool wildcard_match(const char* pattern, const char* name, bool ignore_case);
+
+// ---------------------------------------------------------------------------------
+// Working places (answered by the text protocol described at the top)
+
+// The current directory of the process, and changing it.
+std::uint32_t get_current_directory(char* buffer, std::uint32_t size);
+bool set_current_directory(const char* path);
+
+// The Windows directory; "/" on POSIX systems.
+std::uint32_t get_system_directory(char* buffer, std::uint32_t size);
+
+// The full path of the running program file.
+std::uint32_t get_program_path(char* buffer, std::uint32_t size);
+
+// `text` with every %NAME% reference replaced by the value of the environment variable
+// NAME, whose name is matched without regard to ASCII case. A reference to a variable
+// that is not defined, "%%" and a lone "%" stay as written.
+std::uint32_t expand_environment(const char* text, char* buffer, std::uint32_t size);
+
+// The directory for temporary files, ending with a separator: Windows' own choice;
+// $TMPDIR or /tmp on POSIX systems.
+std::uint32_t get_temp_path(char* buffer, std::uint32_t size);
+
+// Creates a new empty file with a unique name in `directory`, made of up to three
+// characters of `prefix`, hexadecimal digits and ".tmp", and answers its full name.
+// When the buffer is too small nothing is created.
+std::uint32_t create_temp_file(const char* directory, const char* prefix, char* buffer, std::uint32_t size);
+
+// ---------------------------------------------------------------------------------
+// File handles
+
+// An open file; NO_FILE when there is none.
+using FileHandle = std::intptr_t;
+constexpr FileHandle NO_FILE = -1;
+
+// What a handle may do (access) and what it lets other handles do at the same time
+// (sharing). While a handle is open, another open fails with 32 when it asks for an
+// access that the handle does not share, or does not share an access that the handle
+// has. A handle without any access takes no part in this.
+constexpr std::uint32_t ACCESS_READ_DATA = 0x1;
+constexpr std::uint32_t ACCESS_WRITE_DATA = 0x2;
+constexpr std::uint32_t SHARE_READERS = 0x1;
+constexpr std::uint32_t SHARE_WRITERS = 0x2;
+
+enum Disposition : std::uint32_t {
+    DISPOSITION_OPEN_OR_CREATE = 0,     // open, creating the file when it is missing
+    DISPOSITION_OPEN_EXISTING = 1,      // open; 2 when the file is missing
+    DISPOSITION_CREATE_NEW = 2,         // create; 80 when the file exists
+    DISPOSITION_CREATE_OR_REPLACE = 3,  // create, or empty an existing file
+};
+
+enum SeekOrigin : std::uint32_t { SEEK_FROM_START = 0, SEEK_FROM_CURRENT = 1, SEEK_FROM_END = 2 };
+
+// Opens or creates a file. `attributes` applies to a file that this call creates
+// (ATTRIBUTE_NORMAL for a plain one, ATTRIBUTE_READ_ONLY to create it read-only).
+// A directory cannot be opened (5). On POSIX systems sharing is honoured between
+// handles of this layer in every process on the machine.
+FileHandle open_file(const char* path, std::uint32_t access, std::uint32_t sharing, Disposition disposition,
+                     std::uint32_t attributes);
+
+bool close_file(FileHandle file);
+
+// Reads up to `size` bytes at the file position; `done` tells how many arrived (fewer
+// only at the end of the file).
+bool read_file(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t& done);
+
+// Writes `size` bytes at the file position; `done` tells how many were written.
+bool write_file(FileHandle file, const void* data, std::uint32_t size, std::uint32_t& done);
+
+// Moves the file position and answers the new one from the start, -1 on failure (131
+// for a position before the start).
+std::int64_t seek_file(FileHandle file, std::int64_t offset, SeekOrigin origin);
+
+// Cuts or extends the file to end at the file position.
+bool set_end_of_file(FileHandle file);
+
+// Writes the file's buffered data through to the device.
+bool flush_file(FileHandle file);
+
+bool get_last_write_time(FileHandle file, FileTime& time);
+
+// Locks a byte range against other handles (33 when another holds part of it) and
+// releases it again; the range must not be empty (87). On POSIX systems the lock is
+// advisory, shared instead of exclusive on a handle without write access, and the
+// range must end below 2^63 - 256, where the sharing emulation keeps its own locks.
+bool lock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t length);
+bool unlock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t length);
+
+// ---------------------------------------------------------------------------------
+// Process, time and console
+
+void sleep_milliseconds(std::uint32_t milliseconds);
+
+// Whether a key press waits to be read; never blocks. Ctrl+C counts as a key press
+// with code 3, Escape has code 27. When standard input is not a console, its bytes
+// are the key presses, and at its end no key is pending.
+bool key_pending();
+
+// Reads one key press without echo, waiting for it. At the end of a standard input
+// that is not a console, answers 0. On a POSIX terminal the first console call turns
+// echo and line editing off, until the process ends in whatever way.
+int read_key();
 
 // Writes bytes to standard output as they stand (no line-end translation on any
 // platform). False when the bytes could not all be written.

@@ -1,8 +1,11 @@
 #include "platform/posix/error.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace platform {
 namespace {
@@ -28,8 +31,18 @@ constexpr ErrnoMapping mappings[] = {
     {EPERM, 5},      {EISDIR, 5},       {EROFS, 19},    {ENOMEM, 8},     {EBUSY, 32},
     {EWOULDBLOCK, 32}, {EEXIST, 80},    {EINVAL, 87},   {EBADF, 6},      {ENOSPC, 112},
     {EILSEQ, 123},   {ENOTEMPTY, 145},  {ENAMETOOLONG, 206}, {ELOOP, 1921}, {EXDEV, 17},
-    {EIO, 1117},     {ENOSYS, 1},       {EFBIG, 223},   {EDEADLK, 33},
+    {EIO, 1117},     {ENOSYS, 1},       {EFBIG, 223},   {EDEADLK, 33},   {ETXTBSY, 32},
 };
+
+// Whether the directory part of `path` (everything before its last slash) is missing.
+// A path without a slash lies in the current directory, which is taken to exist.
+bool directory_missing(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr || slash == path) return false;
+    std::string parent(path, static_cast<std::size_t>(slash - path));
+    struct stat status;
+    return stat(parent.c_str(), &status) != 0;
+}
 
 }  // namespace
 
@@ -46,6 +59,8 @@ void record_errno(int error, bool parent_missing) {
     last.code = windows_error_for(error, parent_missing);
     last.original = error;
 }
+
+void record_path_errno(int error, const char* path) { record_errno(error, error == ENOENT && directory_missing(path)); }
 
 }  // namespace posix
 

@@ -11,6 +11,10 @@ namespace platform::posix {
 // from one whose directory exists (file not found, 2).
 void record_errno(int error, bool parent_missing = false);
 
+// Records errno `error` from a call on `path`. An ENOENT counts as path not found (3)
+// when the directory that would hold the path's last part is missing too.
+void record_path_errno(int error, const char* path);
+
 // The Windows error number that stands for an errno value.
 ErrorCode windows_error_for(int error, bool parent_missing = false);
 

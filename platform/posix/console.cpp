@@ -1,0 +1,147 @@
+// Console input on POSIX systems. With a terminal on standard input, the first console
+// call turns echo and line editing off (signals such as Ctrl+C and Ctrl+Z keep
+// working) and the old settings come back whenever the process ends: at exit, and on
+// every signal that ends it, before that signal takes its course. Ctrl+Z gives the
+// settings back while the process is stopped. Ctrl+C (SIGINT) is caught and becomes a
+// pending key 3; Escape arrives as the byte 27. Without a terminal the bytes of
+// standard input are the keys.
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/select.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <iterator>
+
+#include "platform/key_queue.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+int fill_from_input(unsigned char* buffer, int size, bool wait);
+
+KeyQueue keys{fill_from_input};
+bool started = false;
+
+// The terminal's settings as found and as used here; `terminal_changed` tells the
+// exit paths, signal handlers included, that there is something to give back.
+termios original_settings;
+termios key_settings;
+volatile sig_atomic_t terminal_changed = 0;
+
+// Signals whose default action ends the process, and what was set for them before.
+constexpr int ending_signals[] = {SIGHUP, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
+                                  SIGXFSZ, SIGABRT, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGTRAP, SIGSYS};
+struct sigaction previous_actions[std::size(ending_signals)];
+
+void restore_terminal() {
+    if (terminal_changed) tcsetattr(STDIN_FILENO, TCSANOW, &original_settings);
+}
+
+void note_interrupt(int) { keys.interrupt(); }
+
+// Gives the terminal back, puts the earlier action in place and lets the signal take
+// it once this handler returns.
+void end_on_signal(int signal_number) {
+    int saved_errno = errno;
+    restore_terminal();
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i)
+        if (ending_signals[i] == signal_number) sigaction(signal_number, &previous_actions[i], nullptr);
+    raise(signal_number);
+    errno = saved_errno;
+}
+
+void stop_on_signal(int signal_number);
+
+void install(int signal_number, void (*handler)(int), struct sigaction* previous) {
+    struct sigaction action{};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, previous);
+}
+
+// Ctrl+Z: the terminal gets its settings back while the process is stopped, and the
+// key settings again when it goes on.
+void stop_on_signal(int signal_number) {
+    int saved_errno = errno;
+    restore_terminal();
+    install(signal_number, SIG_DFL, nullptr);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, signal_number);
+    raise(signal_number);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here until continued
+    install(signal_number, stop_on_signal, nullptr);
+    if (terminal_changed) tcsetattr(STDIN_FILENO, TCSANOW, &key_settings);
+    errno = saved_errno;
+}
+
+// Installs `handler` unless the signal was being ignored, which is kept.
+void take_over(int signal_number, void (*handler)(int), struct sigaction* previous) {
+    struct sigaction current;
+    if (sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+        install(signal_number, handler, previous);
+}
+
+void start_console() {
+    started = true;
+    take_over(SIGINT, note_interrupt, nullptr);
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &original_settings) != 0) return;
+    key_settings = original_settings;
+    key_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    key_settings.c_cc[VMIN] = 1;
+    key_settings.c_cc[VTIME] = 0;
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i)
+        take_over(ending_signals[i], end_on_signal, &previous_actions[i]);
+    take_over(SIGTSTP, stop_on_signal, nullptr);
+    std::atexit(restore_terminal);
+    terminal_changed = 1;  // before the change, so that no moment is left uncovered
+    tcsetattr(STDIN_FILENO, TCSANOW, &key_settings);
+}
+
+// Waits until standard input has something to read or a Ctrl+C has come. Ctrl+C is
+// held back while checking for it, and let through only while waiting, so that it
+// cannot slip in between the check and the wait.
+bool wait_for_input() {
+    sigset_t interrupt, previous;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &previous);
+    int ready = 0;
+    if (!keys.interrupted()) {
+        fd_set input;
+        FD_ZERO(&input);
+        FD_SET(STDIN_FILENO, &input);
+        ready = pselect(STDIN_FILENO + 1, &input, nullptr, nullptr, nullptr, &previous);
+    }
+    int saved_errno = errno;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = saved_errno;
+    return ready > 0 || (ready < 0 && errno != EINTR);  // a failure is left to the read
+}
+
+bool input_ready() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    int ready = poll(&input, 1, 0);
+    return ready > 0 || (ready < 0 && errno != EINTR);
+}
+
+int fill_from_input(unsigned char* buffer, int size, bool wait) {
+    if (!(wait ? wait_for_input() : input_ready())) return 0;
+    ssize_t got = read(STDIN_FILENO, buffer, static_cast<std::size_t>(size));
+    if (got > 0) return static_cast<int>(got);
+    return got < 0 && (errno == EINTR || errno == EAGAIN) ? 0 : KeyQueue::INPUT_ENDED;
+}
+
+}  // namespace
+
+KeyQueue& console_keys() {
+    if (!started) start_console();
+    return keys;
+}
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+#pragma once
+// What the POSIX backend reads about a file to answer attributes, times and sizes.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <ctime>
+
+#include "platform/platform.h"
+
+namespace platform::posix {
+
+// Seconds from 1 January 1601, where file times count from, to 1 January 1970.
+constexpr std::int64_t EPOCH_DIFFERENCE = 11644473600;
+constexpr std::int64_t TICKS_PER_SECOND = 10000000;  // file times count 100 ns ticks
+
+struct FileStatus {
+    mode_t mode = 0;
+    std::uint64_t size = 0;
+    FileTime creation_time = 0;  // birth time where the kernel gives it, else the change time
+    FileTime last_access_time = 0;
+    FileTime last_write_time = 0;
+};
+
+// A POSIX time as a file time; times before 1601 become 0.
+FileTime file_time_of(const timespec& time);
+
+// The status of `name` relative to the directory `directory` (AT_FDCWD for the
+// current one), without following a final symbolic link. False with errno set.
+bool read_status(int directory, const char* name, FileStatus& status);
+
+// The attribute bits for an entry with the given mode. A symbolic link is asked about
+// its target once more, to tell whether it leads to a directory.
+std::uint32_t attributes_of(int directory, const char* name, mode_t mode);
+
+}  // namespace platform::posix

@@ -1,0 +1,78 @@
+// Console input on Windows. On a console, keys come from _kbhit and _getch, and a
+// console control handler turns Ctrl+C (and Ctrl+Break) into a pending key 3. When
+// standard input is a pipe, a file or missing, its bytes are the keys and its end
+// means that no key is pending.
+
+#include <conio.h>
+#include <windows.h>
+
+#include "platform/key_queue.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+int fill_from_input(unsigned char* buffer, int size, bool wait);
+
+KeyQueue keys{fill_from_input};
+bool started = false;
+HANDLE input = nullptr;
+bool console = false;
+bool pipe = false;
+
+// While a read waits, how often it looks for a Ctrl+C that came meanwhile.
+constexpr DWORD WAIT_SLICE_MS = 50;
+
+BOOL WINAPI note_control(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    keys.interrupt();
+    return TRUE;
+}
+
+void start_console() {
+    started = true;
+    SetConsoleCtrlHandler(note_control, TRUE);
+    input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode;
+    console = GetConsoleMode(input, &mode) != 0;
+    pipe = !console && GetFileType(input) == FILE_TYPE_PIPE;
+}
+
+int fill_from_console(unsigned char* buffer, bool wait) {
+    if (!_kbhit()) {
+        if (!wait) return 0;
+        WaitForSingleObject(input, WAIT_SLICE_MS);
+        if (!_kbhit()) return 0;
+    }
+    buffer[0] = static_cast<unsigned char>(_getch());
+    return 1;
+}
+
+int fill_from_input(unsigned char* buffer, int size, bool wait) {
+    if (console) return fill_from_console(buffer, wait);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) return KeyQueue::INPUT_ENDED;
+    DWORD wanted = static_cast<DWORD>(size);
+    if (pipe) {
+        // A pipe is only read as far as it holds bytes, so that a read never blocks
+        // past a Ctrl+C; a broken pipe is one whose writer has gone.
+        DWORD available = 0;
+        if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) return KeyQueue::INPUT_ENDED;
+        if (available == 0) {
+            if (wait) Sleep(WAIT_SLICE_MS);
+            return 0;
+        }
+        if (available < wanted) wanted = available;
+    }
+    DWORD got = 0;
+    if (!ReadFile(input, buffer, wanted, &got, nullptr) || got == 0) return KeyQueue::INPUT_ENDED;
+    return static_cast<int>(got);
+}
+
+}  // namespace
+
+KeyQueue& console_keys() {
+    if (!started) start_console();
+    return keys;
+}
+
+}  // namespace platform
