@@ -32,6 +32,7 @@ bool begins_recursion_suffix(const char* text, int length, int index) {
 
 template <class Rules>
 int PathStyle<Rules>::separator_before(const char* text, int length, bool skip_suffixes) {
+    if (length <= 0) return -1;
     for (int i = length - 1; i >= 0; --i)
         if (Rules::is_separator(text[i]) && !(skip_suffixes && begins_recursion_suffix(text, length, i))) return i;
     if constexpr (Rules::has_drives) {
