@@ -20,7 +20,7 @@ HANDLE input = nullptr;
 bool console = false;
 bool pipe = false;
 
-// While a read waits, how often it looks for a Ctrl+C that came meanwhile.
+// While a read waits, how often it looks again for keys and for a Ctrl+C.
 constexpr DWORD WAIT_SLICE_MS = 50;
 
 BOOL WINAPI note_control(DWORD event) {

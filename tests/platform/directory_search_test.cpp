@@ -70,6 +70,8 @@ TEST(DirectorySearch, ListsDotsFirstAndReportsEachEntry) {
     dir.write_file("Z.txt");
     dir.make_directory("sub");
     std::filesystem::resize_file(dir / "_x", 0x100000005ull);  // sparse: past four gigabytes
+    std::filesystem::permissions(dir / "a.txt", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
 
     std::vector<platform::DirectoryEntry> entries = search(dir / "*");
     std::vector<std::string> found = names(entries);
@@ -91,6 +93,8 @@ TEST(DirectorySearch, ListsDotsFirstAndReportsEachEntry) {
     EXPECT_GT(file->last_write_time, now - minute);
     EXPECT_GT(file->creation_time, now - minute);
     EXPECT_GT(file->last_access_time, now - minute);
+
+    EXPECT_NE(0u, entry_named(entries, "a.txt")->attributes & platform::ATTRIBUTE_READ_ONLY);
 
     const platform::DirectoryEntry* big = entry_named(entries, "_x");
     ASSERT_NE(nullptr, big);
