@@ -1,18 +1,26 @@
 # Front door: every command does its own set-up on a fresh machine.
 JOBS ?= 2
+PREFIX ?= /usr/local
 WINE := /usr/lib/wine/wine64
 WINESERVER := /usr/lib/wine/wineserver
 # Wine gets everything it needs from here, never from the caller's HOME.
 WINE_ENV := WINEPREFIX=$(CURDIR)/build/wineprefix WINEARCH=win64 WINEDEBUG=-all \
             WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$(CURDIR)/build/wine-home DISPLAY=
 
-.PHONY: all build test test-asan test-windows wine-prefix clean
+.PHONY: all build demo install test test-asan test-windows wine-prefix clean
 
 all: build
 
 build:
 	cmake --preset release
 	cmake --build --preset release
+
+# Runs the tool on a freshly generated sample tree under build/demo.
+demo: build
+	scripts/demo.sh build/release/bin/rubo build/demo
+
+install: build
+	cmake --install build/release --prefix $(PREFIX)
 
 test: build
 	ctest --preset release -j$(JOBS)

@@ -1,0 +1,107 @@
+// RUBO: deletes every file that matches a file specification in a directory and all of
+// its subdirectories. The driver owns the run from banner to summary; resolving the
+// specification, deleting a file and reading the keyboard are done below it.
+//
+// Exit codes: 0 the summary was reached and nothing failed, 2 usage shown, 3 the run
+// ended after showing problems (nothing matched, or the prompt was declined), 4 some
+// file could not be deleted, 5 stopped with Escape or Ctrl+C. Fatal reports end with 1.
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/file_system.h"
+#include "core/iterator.h"
+#include "core/list.h"
+#include "core/output.h"
+#include "core/string.h"
+#include "core/working_paths.h"
+#include "platform/platform.h"
+#include "resolve/resolver.h"
+
+namespace {
+
+enum ExitCode { EXIT_DONE = 0, EXIT_USAGE = 2, EXIT_PROBLEMS = 3, EXIT_FAILURES = 4, EXIT_ABORTED = 5 };
+
+constexpr std::uint32_t resolve_flags = WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS;
+constexpr int KEY_CTRL_C = 3;
+constexpr int KEY_ESCAPE = 27;
+
+void write(const String& text) { write_output(text.text(), static_cast<std::size_t>(text.length())); }
+
+// Shows the problems and, when there are files as well, asks whether to go on. True
+// when the deletion should start.
+bool proceed_despite(const String& problems, const List<String>& files) {
+    write(problems);
+    if (files.count == 0) return false;
+    write_output("\r\nDo you wish to proceed anyway?");
+    flush_output();
+    int key = platform::read_key();
+    if (key >= 'a' && key <= 'z') key -= 32;
+    if (key != 'Y') return false;
+    write_output("\r\n\r\n");
+    return true;
+}
+
+// Whether an abort key was pressed; any other pending key is swallowed.
+bool abort_requested() {
+    if (!platform::key_pending()) return false;
+    const int key = platform::read_key();
+    return key == KEY_CTRL_C || key == KEY_ESCAPE;
+}
+
+void write_summary(std::int32_t deleted, std::int32_t failed, std::int64_t total_size) {
+    String line("\r\n");
+    if (deleted != 0) line.append_format("%d files deleted successfully\r\n", static_cast<int>(deleted));
+    if (failed != 0) line.append_format("%d file could not be deleted\r\n", static_cast<int>(failed));
+    line.append("Total size of file specification: ");
+    line.append(String(total_size));
+    line.append(" bytes\r\n");
+    write(line);
+}
+
+int run(int argc, char** argv) {
+    init_working_paths();
+    write_output("RUBO.EXE - Recursive File Deletion Utility - version 1.1\r\n\n");
+    if (argc != 2 || std::strcmp(argv[1], "/?") == 0) {
+        write_output(
+            "You must specify one parameter to this program: the file path and filter of the files you wish to "
+            "delete in the current directory and all of its subdirectories.\r\nExample:  RUBO *.obj;*.res\n");
+        return EXIT_USAGE;
+    }
+
+    String specification(argv[1]);
+    specification.strip_enclosing('"');
+    List<String> files;
+    String problems;
+    std::int64_t total_size = 0;
+    {
+        const String default_directory = current_directory();
+        resolve_file_spec(specification.text(), files, default_directory.text(), &problems, nullptr, &total_size,
+                          resolve_flags);
+    }
+    if (problems.length() != 0 && !proceed_despite(problems, files)) return EXIT_PROBLEMS;
+
+    std::int32_t deleted = 0;
+    std::int32_t failed = 0;
+    bool aborted = false;
+    for (Iterator<String> walk(&files); walk.next();) {
+        write_output("Deleting ");
+        write(*walk.element);
+        const bool ok = erase_file(walk.element->text());
+        write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
+        ++(ok ? deleted : failed);
+        if (abort_requested()) {
+            write_output("Aborted by user\r\n");
+            aborted = true;
+            break;
+        }
+    }
+    write_summary(deleted, failed, total_size);
+    while (platform::key_pending()) platform::read_key();
+    if (aborted) return EXIT_ABORTED;
+    return failed != 0 ? EXIT_FAILURES : EXIT_DONE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return run(argc, argv); }

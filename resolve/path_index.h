@@ -1,0 +1,43 @@
+#pragma once
+// PathIndex: the set of paths already listed by one resolution, for its duplicate
+// test. It refers to Strings that live elsewhere (the file list's elements, which stay
+// in place until removed) and finds an equal one in constant time on average, so that
+// testing n paths costs in the order of n, not n squared.
+
+#include <cstdint>
+
+#include "core/paths.h"
+#include "core/string.h"
+
+class PathIndex {
+public:
+    // Paths are equal when their bytes are (case_sensitive), or when they differ only
+    // in the case of ASCII letters.
+    explicit PathIndex(bool case_sensitive = path_case_sensitive) : case_sensitive_(case_sensitive) {}
+    ~PathIndex() { delete[] slots_; }
+    PathIndex(const PathIndex&) = delete;
+    PathIndex& operator=(const PathIndex&) = delete;
+
+    // The indexed path equal to `path`, or null.
+    const String* find(const String& path) const;
+    // Adds a path; it must stay where it is, unchanged, while the index is in use.
+    void add(const String& path);
+    std::uint32_t count() const { return count_; }
+
+private:
+    struct Slot {
+        const String* path = nullptr;
+        std::uint32_t hash = 0;
+    };
+
+    std::uint32_t hash_of(const String& path) const;
+    // The slot holding a path equal to `path` with this hash, or the empty slot where
+    // it would go.
+    Slot& slot_for(const String& path, std::uint32_t hash) const;
+    void grow();
+
+    bool case_sensitive_;
+    Slot* slots_ = nullptr;
+    std::uint32_t capacity_ = 0;  // a power of two, or 0
+    std::uint32_t count_ = 0;
+};

@@ -1,0 +1,68 @@
+#pragma once
+// The directory walk: lists the entries that match one absolute pattern (a directory
+// and a file name with the wildcards * and ?) and, when asked, the matches of the same
+// file-name pattern in every subdirectory below, depth first. Matching is the
+// platform's directory search; the walk adds no wildcard rules of its own.
+//
+// The walk never descends into an entry that carries the reparse-point attribute (a
+// symbolic link or junction): following one could reach files outside the named tree
+// or loop forever. Such an entry that matches the pattern is listed like a file.
+
+#include <cstdint>
+
+#include "core/date_time.h"
+#include "core/string.h"
+#include "core/boxed_vector.h"
+#include "platform/platform.h"
+
+// Walk flags.
+inline constexpr std::uint32_t WALK_DIRECTORIES = 0x01;    // list matching directories too ("." and ".." never)
+inline constexpr std::uint32_t WALK_RECURSE = 0x02;        // search every subdirectory below as well
+inline constexpr std::uint32_t WALK_NAMES_ONLY = 0x04;     // reduce each path to its file name
+inline constexpr std::uint32_t WALK_NO_EXTENSIONS = 0x08;  // remove each path's extension
+inline constexpr std::uint32_t WALK_APPEND = 0x10;         // keep what the output held
+inline constexpr std::uint32_t WALK_REVERSE = 0x20;        // reverse the chosen sort order
+inline constexpr std::uint32_t WALK_SORT_BY_TIME = 0x40;   // newest first (oldest with WALK_REVERSE)
+inline constexpr std::uint32_t WALK_SORT_BY_NAME = 0x80;   // A to Z ignoring case (Z to A with WALK_REVERSE)
+
+// One entry of a directory search.
+struct FileEntry {
+    DateTime last_access_time;
+    std::uint32_t attributes = 0;
+    DateTime last_write_time;
+    DateTime creation_time;
+    String name;        // the (long) name, without directory
+    String short_name;  // the alternate short name; empty where the platform has none
+    std::int64_t size = 0;
+};
+
+// A platform file time (universal time) as calendar fields, to the second.
+DateTime universal_date_time(platform::FileTime time);
+
+// The search state is process-wide: one current search and search_stack, the searches
+// saved beneath it. Every find_first_entry is followed by exactly one end_find, whether
+// or not it found anything, so searches nest.
+
+// Saves the current search, starts a new one for the pattern and fills the entry (when
+// one is given) with its first match. False when nothing matches or the directory
+// cannot be searched. With FIND_KIND_ONLY only the name and the directory and
+// reparse-point bits of the attributes are sure to be filled.
+bool find_first_entry(const char* pattern, FileEntry* entry,
+                      platform::FindDetail detail = platform::FIND_ALL_DETAILS);
+// The current search's next match; false at its end or without a current search.
+bool find_next_entry(FileEntry* entry);
+// Ends the current search and makes the saved one current again; does nothing when no
+// search is saved.
+void end_find();
+
+// Lists the matches of the pattern into output (cleared first unless WALK_APPEND is
+// set) and answers the total size of what it listed, never negative. A pattern ending
+// in " /s" (any case) recurses as with WALK_RECURSE. A pattern without a file-name part
+// matches nothing. A directory that cannot be searched contributes nothing.
+//
+// Order: the pattern's own directory first (in the platform's order, or sorted), then
+// each subdirectory's complete result in the order the platform lists them. A sort
+// never crosses directory boundaries; with WALK_APPEND the first sort takes in what the
+// output held. The reductions (WALK_NAMES_ONLY, WALK_NO_EXTENSIONS) apply to the paths
+// this call lists, each once; what the output held before stays as it was.
+std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, String pattern);

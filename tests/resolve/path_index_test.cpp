@@ -1,0 +1,51 @@
+#include "resolve/path_index.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(PathIndex, ExactStyleTellsCaseApart) {
+    PathIndex index(true);
+    const String lower("/w/a.o"), upper("/w/A.o");
+    EXPECT_EQ(nullptr, index.find(lower));
+    index.add(lower);
+    EXPECT_EQ(&lower, index.find(String("/w/a.o")));
+    EXPECT_EQ(nullptr, index.find(upper));
+    EXPECT_EQ(nullptr, index.find(String("/w/a.o ")));
+    EXPECT_EQ(nullptr, index.find(String("/w/a.")));
+    index.add(upper);
+    EXPECT_EQ(&upper, index.find(String("/w/A.o")));
+    EXPECT_EQ(2u, index.count());
+}
+
+TEST(PathIndex, FoldingStyleFoldsAsciiLettersOnly) {
+    PathIndex index(false);
+    const String path("C:\\Work\\A.OBJ"), accented("C:\\\xc9.obj");
+    index.add(path);
+    index.add(accented);
+    EXPECT_EQ(&path, index.find(String("c:\\work\\a.obj")));
+    EXPECT_EQ(&accented, index.find(String("c:\\\xc9.OBJ")));
+    EXPECT_EQ(nullptr, index.find(String("c:\\\xe9.obj")));  // no case rule beyond ASCII
+    // Adding an equal path keeps the first.
+    const String again("c:\\work\\a.obj");
+    index.add(again);
+    EXPECT_EQ(&path, index.find(again));
+    EXPECT_EQ(2u, index.count());
+}
+
+TEST(PathIndex, FindsEveryPathAfterGrowing) {
+    PathIndex index(true);
+    std::vector<String> paths;
+    paths.reserve(5000);
+    for (int i = 0; i < 5000; ++i) paths.emplace_back(("/tree/d" + std::to_string(i % 7) + "/f" + std::to_string(i)).c_str());
+    for (const String& path : paths) index.add(path);
+    EXPECT_EQ(5000u, index.count());
+    for (const String& path : paths) EXPECT_EQ(&path, index.find(String(path.text())));
+    EXPECT_EQ(nullptr, index.find(String("/tree/d0/f5000")));
+    EXPECT_EQ(nullptr, index.find(String("")));
+}
+
+}  // namespace

@@ -1,0 +1,230 @@
+#include "resolve/resolver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/iterator.h"
+#include "tests/support/current_directory_guard.h"
+#include "tests/support/temp_tree.h"
+
+namespace rubo::test {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+struct Resolved {
+    Paths files;
+    std::string problems;
+    std::vector<std::int32_t> lines;
+    std::int64_t total = -1;
+};
+
+Resolved resolve(const char* specification, const char* default_directory, std::uint32_t flags) {
+    List<String> files;
+    String problems("left from before");
+    List<std::int32_t> lines;
+    lines.append(99);
+    std::int64_t total = -1;
+    resolve_file_spec(specification, files, default_directory, &problems, &lines, &total, flags);
+    Resolved out;
+    for (Iterator<String> walk(&files); walk.next();) out.files.emplace_back(walk.element->text());
+    for (Iterator<std::int32_t> walk(&lines); walk.next();) out.lines.push_back(*walk.element);
+    out.problems = problems.text();
+    out.total = total;
+    return out;
+}
+
+std::string message(const std::string& piece, const char* closing, int line = 0) {
+    return "The file specification \"" + piece + "\" " + (line > 0 ? "on line " + std::to_string(line) + " " : "") +
+           closing;
+}
+const char no_match[] = "did not match any files.\r\n";
+const char not_absolute[] = "is not an absolute path.\r\n";
+
+std::string duplicate(const std::string& path) { return "The file '" + path + "' occurs more than once.\r\n"; }
+
+// Every directory holds one match per pattern at most, so the order is the same
+// whatever order the platform lists a directory in.
+class ResolverTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.file("a.obj", 1);
+        tree.file("a.res", 10);
+        tree.file("src/b.obj", 100);
+        tree.file("src/b.res", 1000);
+        tree.file("src/deep/c.res", 10000);
+    }
+    Paths natives(const Paths& relatives) const { return tree.natives(relatives); }
+    Resolved run(const std::string& specification, std::uint32_t flags = WALK_RECURSE) {
+        return resolve(specification.c_str(), tree.path().c_str(), flags);
+    }
+    TempTree tree;
+};
+
+TEST_F(ResolverTree, PatternsInTurnEachOverTheWholeTree) {
+    const Resolved got = run("*.obj;*.res");
+    EXPECT_EQ(natives({"a.obj", "src/b.obj", "a.res", "src/b.res", "src/deep/c.res"}), got.files);
+    EXPECT_EQ("", got.problems);
+    EXPECT_EQ((std::vector<std::int32_t>{0, 0, 0, 0, 0}), got.lines);
+    EXPECT_EQ(11111, got.total);
+}
+
+TEST_F(ResolverTree, LineDirectoryServesEveryPatternOfTheLine) {
+    EXPECT_EQ(natives({"src/b.obj", "src/b.res", "src/deep/c.res"}), run(native_relative("src/*.obj;*.res")).files);
+    EXPECT_EQ(natives({"src/b.obj"}), resolve(tree.native("src/*.obj").c_str(), "", WALK_RECURSE).files);
+}
+
+TEST_F(ResolverTree, EmptyAndBlankPiecesAreSkippedSilently) {
+    for (const char* specification :
+         {"*.obj;;*.res", "*.obj; ;*.res;", ";*.obj;\t;*.res;;", "  *.obj ; *.res  ", "*.obj; /s;*.res; /S "}) {
+        const Resolved got = resolve(specification, tree.path().c_str(), WALK_RECURSE);
+        EXPECT_EQ(natives({"a.obj", "src/b.obj", "a.res", "src/b.res", "src/deep/c.res"}), got.files) << specification;
+        EXPECT_EQ("", got.problems) << specification;
+    }
+}
+
+// A bare recursion suffix is no absolute path to a file named "s" at the root.
+TEST_F(ResolverTree, BareRecursionSuffixNamesNoFile) {
+    for (const std::string& specification : {std::string(" /s"), std::string(" /S \r\n  /s"), tree.native("src/") + " /s"}) {
+        const Resolved got = resolve(specification.c_str(), tree.path().c_str(), WALK_RECURSE);
+        EXPECT_EQ(Paths{}, got.files) << specification;
+        EXPECT_EQ("", got.problems) << specification;
+    }
+}
+
+TEST_F(ResolverTree, OnlyTheWalkFlagsReachTheWalk) {
+    EXPECT_EQ(natives({"a.obj"}), run("*.obj", WALK_NAMES_ONLY).files);
+    EXPECT_EQ(natives({"src"}), run("src", WALK_DIRECTORIES).files);
+    EXPECT_EQ(Paths{}, run("src", WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS).files);
+}
+
+TEST_F(ResolverTree, PatternMatchingNothingIsReportedWithItsFullForm) {
+    const Resolved got = run("*.zzz");
+    EXPECT_EQ(Paths{}, got.files);
+    EXPECT_EQ(message(tree.native("*.zzz"), no_match, 1), got.problems);
+    EXPECT_EQ(0, got.total);
+    EXPECT_EQ(message(tree.native("*.zzz") + " /s", no_match), run("*.zzz /s", RESOLVE_NO_LINE_NUMBERS).problems);
+}
+
+// Lines are numbered from 1, empty ones included; "\r\n" and "\n\r" end one line.
+TEST_F(ResolverTree, LinesAreNumberedAndEveryFileKeepsItsLine) {
+    const Resolved got = run("*.zzz\r\n*.obj\n\n*.res\n\r*.yyy\r*.obj");
+    EXPECT_EQ(natives({"a.obj", "src/b.obj", "a.res", "src/b.res", "src/deep/c.res"}), got.files);
+    EXPECT_EQ((std::vector<std::int32_t>{1, 1, 3, 3, 3}), got.lines);
+    EXPECT_EQ(message(tree.native("*.zzz"), no_match, 1) + message(tree.native("*.yyy"), no_match, 5) +
+                  duplicate(tree.native("a.obj")) + duplicate(tree.native("src/b.obj")),
+              got.problems);
+    EXPECT_EQ(11212, got.total);
+}
+
+TEST_F(ResolverTree, DuplicatesAreListedOnceAndCountedEachTime) {
+#ifdef _WIN32
+    const char* twice = "*.obj;*.OBJ";
+#else
+    const char* twice = "*.obj;*.obj";
+#endif
+    Resolved got = run(twice, WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS);
+    EXPECT_EQ(natives({"a.obj", "src/b.obj"}), got.files);
+    EXPECT_EQ(duplicate(tree.native("a.obj")) + duplicate(tree.native("src/b.obj")), got.problems);
+    EXPECT_EQ(202, got.total);
+    got = run(twice, WALK_RECURSE | RESOLVE_ALLOW_DUPLICATES);
+    EXPECT_EQ(natives({"a.obj", "src/b.obj", "a.obj", "src/b.obj"}), got.files);
+    EXPECT_EQ("", got.problems);
+    EXPECT_EQ((std::vector<std::int32_t>{0, 0, 0, 0}), got.lines);
+}
+
+TEST_F(ResolverTree, MissingDefaultDirectoryIsReportedFirst) {
+    const std::string gone = tree.native("gone");
+    const Resolved got = resolve("*.obj", gone.c_str(), WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS);
+    EXPECT_EQ("The default directory \"" + gone + "\" does not exist.\r\n" +
+                  message(gone + rubo::test::separator + "*.obj", no_match),
+              got.problems);
+    EXPECT_EQ(Paths{}, got.files);
+}
+
+// Without a default directory a pattern is only taken when it is absolute itself; a
+// relative one is never searched relative to the process's current directory.
+TEST_F(ResolverTree, WithoutDefaultDirectoryOnlyAbsolutePatternsAreTaken) {
+    Resolved plain, relative;
+    {
+        const CurrentDirectoryGuard guard;
+        std::filesystem::current_path(tree.path());
+        plain = resolve("*.obj; a.res", "", WALK_RECURSE);
+        relative = resolve(native_relative("src/*.obj").c_str(), nullptr, WALK_RECURSE);
+    }
+    EXPECT_EQ(Paths{}, plain.files);
+    EXPECT_EQ(message("*.obj", not_absolute, 1) + message(" a.res", not_absolute, 1), plain.problems);
+    EXPECT_EQ(Paths{}, relative.files);
+    EXPECT_EQ(message("*.obj", not_absolute, 1), relative.problems);
+}
+
+TEST_F(ResolverTree, BlankSpecificationEmptiesOrIsReported) {
+    for (const char* blank : {"", " \r\n\t ", static_cast<const char*>(nullptr)}) {
+        Resolved got = resolve(blank, tree.native("gone").c_str(), WALK_RECURSE);
+        EXPECT_EQ(Paths{}, got.files);
+        EXPECT_EQ(std::vector<std::int32_t>{}, got.lines);
+        EXPECT_EQ(0, got.total);
+        EXPECT_EQ("The default directory \"" + tree.native("gone") + "\" does not exist.\r\n", got.problems);
+        // Reported, the outputs other than the problem text stay as they were.
+        got = resolve(blank, tree.native("gone").c_str(), WALK_RECURSE | RESOLVE_REPORT_EMPTY);
+        EXPECT_EQ("No files were specified.\r\n", got.problems);
+        EXPECT_EQ(std::vector<std::int32_t>{99}, got.lines);
+        EXPECT_EQ(-1, got.total);
+    }
+}
+
+TEST_F(ResolverTree, OptionalOutputsMayBeLeftOut) {
+    List<String> files;
+    files.append(String("stale"));
+    resolve_file_spec(native_relative("src/*.zzz;*.obj").c_str(), files, tree.path().c_str(), nullptr, nullptr,
+                      nullptr, WALK_RECURSE);
+    ASSERT_EQ(1, files.count);
+    EXPECT_EQ(tree.native("src/b.obj"), files.first_element()->text());
+}
+
+// A piece far longer than the formatting work area is reported whole.
+TEST_F(ResolverTree, LongPieceIsReportedWhole) {
+    const std::string piece(40000, 'q');
+    EXPECT_EQ(message(tree.native(piece), no_match), run(piece, RESOLVE_NO_LINE_NUMBERS).problems);
+}
+
+// The duplicate test over many files: every second naming is caught, in order.
+TEST(Resolver, ManyDuplicatesAreCaughtInOrder) {
+    TempTree tree;
+    for (int i = 0; i < 3000; ++i) tree.file(std::to_string(i) + ".o");
+#ifdef _WIN32
+    const char* twice = "*.o;*.O";
+#else
+    const char* twice = "*.o;*.o";
+#endif
+    const Resolved got = resolve(twice, tree.path().c_str(), RESOLVE_NO_LINE_NUMBERS);
+    ASSERT_EQ(3000u, got.files.size());
+    std::string expected;
+    for (const std::string& path : got.files) expected += duplicate(path);
+    EXPECT_EQ(expected, got.problems);
+}
+
+#ifdef _WIN32
+TEST(WindowsResolver, ForwardSlashSeparatesTheLineDirectory) {
+    TempTree tree;
+    tree.file("a.obj");
+    tree.file("src/b.obj");
+    EXPECT_EQ(Paths{tree.native("src/b.obj")}, resolve("src/*.obj", tree.path().c_str(), WALK_RECURSE).files);
+}
+#else
+TEST(PosixResolver, NamesDifferingInCaseAreDifferentFiles) {
+    TempTree tree;
+    tree.file("a.o", 1);
+    tree.file("A.o", 2);
+    const Resolved got = resolve("a.o;A.o;a.o", tree.path().c_str(), RESOLVE_NO_LINE_NUMBERS);
+    EXPECT_EQ((Paths{tree.native("a.o"), tree.native("A.o")}), got.files);
+    EXPECT_EQ(duplicate(tree.native("a.o")), got.problems);
+    EXPECT_EQ(4, got.total);
+}
+#endif
+
+}  // namespace
+}  // namespace rubo::test

@@ -1,0 +1,255 @@
+#include "resolve/walk.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/startup_objects.h"
+#include "tests/core/local_write_time.h"
+#include "tests/support/temp_tree.h"
+
+#ifndef _WIN32
+#include <sys/time.h>
+#include <unistd.h>
+#endif
+
+namespace rubo::test {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+Paths contents(BoxedVector<String>& vector) {
+    Paths out;
+    for (std::int32_t i = 0; i < vector.count; ++i) out.emplace_back(vector.at(i)->text());
+    return out;
+}
+
+// Runs the walk on a fresh vector and answers what it listed; the total goes to `total`.
+Paths walk(const std::string& pattern, std::uint32_t flags, std::int64_t* total = nullptr) {
+    BoxedVector<String> out;
+    const std::int64_t size = collect_files(out, flags, String(pattern.c_str()));
+    if (total != nullptr) *total = size;
+    EXPECT_EQ(0, search_stack().count) << "searches left open by " << pattern;
+    return contents(out);
+}
+
+// A tree whose directories each hold one match at most, so that its order is the same
+// whatever order the platform lists a directory in.
+class WalkTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.file("a.obj", 1);
+        tree.file("a.txt", 100);
+        tree.file("s/b.obj", 20);
+        tree.file("s/t/c.obj", 300);
+        tree.file("s/t/u/d.obj", 4000);
+        tree.file("s/t/u/d.txt");
+    }
+    Paths natives(const Paths& relatives) const { return tree.natives(relatives); }
+    TempTree tree;
+};
+
+TEST_F(WalkTree, OwnDirectoryOnlyWithoutRecursion) {
+    std::int64_t total = 0;
+    EXPECT_EQ(natives({"a.obj"}), walk(tree.native("*.obj"), 0, &total));
+    EXPECT_EQ(1, total);
+}
+
+TEST_F(WalkTree, RecursionGoesDepthFirstAndAddsEverySize) {
+    std::int64_t total = 0;
+    const Paths expected = natives({"a.obj", "s/b.obj", "s/t/c.obj", "s/t/u/d.obj"});
+    EXPECT_EQ(expected, walk(tree.native("*.obj"), WALK_RECURSE, &total));
+    EXPECT_EQ(4321, total);
+    EXPECT_EQ(expected, walk(tree.native("*.obj") + " /s", 0));
+    EXPECT_EQ(expected, walk(tree.native("*.obj") + " /S", WALK_RECURSE));
+}
+
+TEST_F(WalkTree, NamesOnlyAndNoExtensionsReduceEveryLevel) {
+    EXPECT_EQ((Paths{"a.obj", "b.obj", "c.obj", "d.obj"}), walk(tree.native("*.obj"), WALK_RECURSE | WALK_NAMES_ONLY));
+    EXPECT_EQ(natives({"a", "s/b", "s/t/c", "s/t/u/d"}), walk(tree.native("*.obj"), WALK_RECURSE | WALK_NO_EXTENSIONS));
+    EXPECT_EQ((Paths{"a", "b", "c", "d"}),
+              walk(tree.native("*.obj"), WALK_RECURSE | WALK_NAMES_ONLY | WALK_NO_EXTENSIONS));
+}
+
+TEST_F(WalkTree, DirectoriesAreListedOnlyWhenAsked) {
+    EXPECT_EQ(Paths{}, walk(tree.native("s"), 0));
+    EXPECT_EQ(natives({"s"}), walk(tree.native("s"), WALK_DIRECTORIES));
+    // Every level is searched for entries named "t".
+    EXPECT_EQ(natives({"s/t"}), walk(tree.native("t"), WALK_DIRECTORIES | WALK_RECURSE));
+    EXPECT_EQ(natives({"a.obj", "a.txt", "s", "s/b.obj", "s/t", "s/t/c.obj", "s/t/u", "s/t/u/d.obj", "s/t/u/d.txt"}),
+              walk(tree.native("*"), WALK_DIRECTORIES | WALK_RECURSE | WALK_SORT_BY_NAME));
+}
+
+TEST_F(WalkTree, AppendKeepsWhatTheOutputHeldAndLeavesItUnreduced) {
+    BoxedVector<String> out;
+    out.append(String("archive.tar.gz"));
+    collect_files(out, WALK_APPEND | WALK_RECURSE | WALK_NO_EXTENSIONS | WALK_NAMES_ONLY, String(tree.native("*.obj").c_str()));
+    EXPECT_EQ((Paths{"archive.tar.gz", "a", "b", "c", "d"}), contents(out));
+    collect_files(out, WALK_RECURSE | WALK_NAMES_ONLY, String(tree.native("*.txt").c_str()));
+    EXPECT_EQ((Paths{"a.txt", "d.txt"}), contents(out));
+}
+
+TEST_F(WalkTree, NothingFromMissingPlacesOrEmptyNames) {
+    std::int64_t total = -1;
+    EXPECT_EQ(Paths{}, walk(tree.native("*.zzz"), WALK_RECURSE, &total));
+    EXPECT_EQ(0, total);
+    EXPECT_EQ(Paths{}, walk(tree.native("missing/*.obj"), WALK_RECURSE));
+    EXPECT_EQ(Paths{}, walk("", WALK_RECURSE));
+    // A pattern that ends in a separator names no file; no directory name becomes a
+    // pattern below it (s/t/t would be found by the name "t" otherwise).
+    tree.file("s/t/t", 1);
+    EXPECT_EQ(Paths{}, walk(tree.native("s/"), WALK_RECURSE));
+    EXPECT_EQ(Paths{}, walk(tree.native("s/") + " /s", 0));
+}
+
+// Sorting is per directory: a subdirectory's block still follows its parent's.
+TEST(Walk, NameSortStaysWithinEachDirectory) {
+    TempTree tree;
+    for (const char* name : {"c.obj", "B.obj", "a.obj", "sub/z.obj", "sub/Y.obj", "sub/x.obj"}) tree.file(name);
+    EXPECT_EQ((Paths{"a.obj", "B.obj", "c.obj", "x.obj", "Y.obj", "z.obj"}),
+              walk(tree.native("*.obj"), WALK_RECURSE | WALK_SORT_BY_NAME | WALK_NAMES_ONLY));
+    EXPECT_EQ((Paths{"c.obj", "B.obj", "a.obj", "z.obj", "Y.obj", "x.obj"}),
+              walk(tree.native("*.obj"), WALK_RECURSE | WALK_SORT_BY_NAME | WALK_REVERSE | WALK_NAMES_ONLY));
+}
+
+// With both sort bits the names are sorted after the reductions: by the bare names,
+// not by the full paths.
+TEST(Walk, BothSortBitsSortTheReducedNames) {
+    TempTree tree;
+    tree.file("b.aaa");
+    tree.file("a.zzz");
+    tree.file("c.mmm");
+    const std::uint32_t reduced = WALK_NO_EXTENSIONS | WALK_NAMES_ONLY;
+    EXPECT_EQ((Paths{"a", "b", "c"}), walk(tree.native("*"), reduced | WALK_SORT_BY_TIME | WALK_SORT_BY_NAME));
+    EXPECT_EQ((Paths{"c", "b", "a"}),
+              walk(tree.native("*"), reduced | WALK_SORT_BY_TIME | WALK_SORT_BY_NAME | WALK_REVERSE));
+}
+
+// Time sorting is per directory too, newest first unless reversed.
+TEST(Walk, TimeSortStaysWithinEachDirectory) {
+    TempTree tree;
+    const char* names[] = {"ten.obj", "noon.obj", "eleven.obj", "sub/late.obj", "sub/early.obj"};
+    const int hours[] = {10, 12, 11, 23, 1};
+    for (int i = 0; i < 5; ++i) {
+        tree.file(names[i]);
+        set_local_write_time(tree.native(names[i]), 2021, 6, 15, hours[i], 0, 0);
+    }
+    EXPECT_EQ((Paths{"noon.obj", "eleven.obj", "ten.obj", "late.obj", "early.obj"}),
+              walk(tree.native("*.obj"), WALK_RECURSE | WALK_SORT_BY_TIME | WALK_NAMES_ONLY));
+    EXPECT_EQ((Paths{"ten.obj", "eleven.obj", "noon.obj", "early.obj", "late.obj"}),
+              walk(tree.native("*.obj"), WALK_RECURSE | WALK_SORT_BY_TIME | WALK_REVERSE | WALK_NAMES_ONLY));
+}
+
+TEST(Walk, SearchesNestThroughTheStack) {
+    TempTree tree;
+    tree.file("one.obj");
+    tree.file("two.obj");
+    const std::int32_t saved = search_stack().count;
+    FileEntry outer, inner;
+    ASSERT_TRUE(find_first_entry(tree.native("*.obj").c_str(), &outer));
+    EXPECT_EQ(saved + 1, search_stack().count);
+    EXPECT_FALSE(find_first_entry(tree.native("*.zzz").c_str(), &inner));
+    EXPECT_FALSE(find_next_entry(&inner));
+    end_find();
+    // The outer search goes on where it was.
+    ASSERT_TRUE(find_next_entry(&outer));
+    EXPECT_FALSE(find_next_entry(&outer));
+    end_find();
+    EXPECT_EQ(saved, search_stack().count);
+    EXPECT_FALSE(find_next_entry(&outer));
+    end_find();  // nothing saved: nothing happens
+    EXPECT_EQ(saved, search_stack().count);
+}
+
+TEST(Walk, EntryCarriesKindSizeAndName) {
+    TempTree tree;
+    tree.file("big.bin", 70000);
+    tree.directory("dir.bin");
+    FileEntry entry;
+    ASSERT_TRUE(find_first_entry(tree.native("big.bin").c_str(), &entry));
+    EXPECT_STREQ("big.bin", entry.name.text());
+    EXPECT_EQ(70000, entry.size);
+    EXPECT_EQ(0u, entry.attributes & platform::ATTRIBUTE_DIRECTORY);
+    EXPECT_NE(0, entry.last_write_time.month);
+    end_find();
+    ASSERT_TRUE(find_first_entry(tree.native("dir.bin").c_str(), &entry));
+    EXPECT_NE(0u, entry.attributes & platform::ATTRIBUTE_DIRECTORY);
+    end_find();
+}
+
+TEST(Walk, FileTimesBecomeUniversalCalendarFields) {
+    auto expect_time = [](platform::FileTime time, std::int32_t year, std::int32_t month, std::int32_t day,
+                          std::int32_t hour, std::int32_t minute, std::int32_t second) {
+        const DateTime got = universal_date_time(time);
+        EXPECT_EQ(year, got.year) << time;
+        EXPECT_EQ(month, got.month) << time;
+        EXPECT_EQ(day, got.day) << time;
+        EXPECT_EQ(hour, got.hour) << time;
+        EXPECT_EQ(minute, got.minute) << time;
+        EXPECT_EQ(second, got.second) << time;
+    };
+    constexpr platform::FileTime second = 10'000'000;
+    constexpr platform::FileTime day = 86'400 * second;
+    constexpr platform::FileTime unix_epoch = 116'444'736'000'000'000;
+    expect_time(0, 1601, 1, 1, 0, 0, 0);
+    expect_time(day - 1, 1601, 1, 1, 23, 59, 59);
+    expect_time(unix_epoch, 1970, 1, 1, 0, 0, 0);
+    expect_time(unix_epoch + 951'827'696 * second, 2000, 2, 29, 12, 34, 56);
+    expect_time(unix_epoch + 951'868'800 * second, 2000, 3, 1, 0, 0, 0);
+    expect_time(unix_epoch + 4'107'542'400 * second, 2100, 3, 1, 0, 0, 0);
+    expect_time(unix_epoch + (4'107'542'400 - 1) * second, 2100, 2, 28, 23, 59, 59);
+}
+
+#ifndef _WIN32
+// ---- POSIX: bytewise order, links
+
+TEST(PosixWalk, BytewiseOrderInEveryDirectory) {
+    TempTree tree;
+    for (const char* name : {"b.o", "a.o", "B.o", "s2/x.o", "s1/y.o", "s1/X.o", "S0/z.o"}) tree.file(name);
+    Paths expected;
+    for (const char* name : {"B.o", "a.o", "b.o", "S0/z.o", "s1/X.o", "s1/y.o", "s2/x.o"})
+        expected.push_back(tree.native(name));
+    EXPECT_EQ(expected, walk(tree.native("*.o"), WALK_RECURSE));
+}
+
+TEST(PosixWalk, LinksAreListedButNeverEntered) {
+    TempTree tree;
+    TempTree outside;
+    outside.file("far.o", 9);
+    tree.file("real/x.o", 3);
+    tree.file("target.txt", 50);
+    ASSERT_EQ(0, symlink(outside.path().c_str(), tree.native("out").c_str()));
+    ASSERT_EQ(0, symlink(tree.native("real").c_str(), tree.native("loop").c_str()));
+    ASSERT_EQ(0, symlink(tree.native("target.txt").c_str(), tree.native("link.o").c_str()));
+    ASSERT_EQ(0, symlink(tree.path().c_str(), tree.native("real/up").c_str()));
+    std::int64_t total = 0;
+    EXPECT_EQ((Paths{tree.native("link.o"), tree.native("real/x.o")}), walk(tree.native("*.o"), WALK_RECURSE, &total));
+    EXPECT_EQ(3, total);
+}
+
+TEST(PosixWalk, UnreadableDirectoryContributesNothing) {
+    if (geteuid() == 0) GTEST_SKIP() << "the superuser reads every directory";
+    TempTree tree;
+    tree.file("a.o");
+    tree.file("closed/b.o");
+    tree.file("open/c.o");
+    std::filesystem::permissions(tree.native("closed"), std::filesystem::perms::none);
+    EXPECT_EQ((Paths{tree.native("a.o"), tree.native("open/c.o")}), walk(tree.native("*.o"), WALK_RECURSE));
+}
+
+TEST(PosixWalk, LastWriteTimeIsUniversal) {
+    TempTree tree;
+    tree.file("dated.o");
+    const timeval times[2] = {{951'827'696, 0}, {951'827'696, 0}};
+    ASSERT_EQ(0, utimes(tree.native("dated.o").c_str(), times));
+    FileEntry entry;
+    ASSERT_TRUE(find_first_entry(tree.native("dated.o").c_str(), &entry));
+    end_find();
+    EXPECT_EQ(0, compare_date_times(DateTime{2000, 2, 29, 12, 34, 56}, entry.last_write_time));
+    EXPECT_EQ(0, compare_date_times(DateTime{2000, 2, 29, 12, 34, 56}, entry.last_access_time));
+}
+#endif
+
+}  // namespace
+}  // namespace rubo::test

@@ -1,0 +1,85 @@
+#pragma once
+// Real temporary trees for tests: files of a given size, read-only files, native paths
+// into the tree, and what is left on disk.
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/scratch_directory.h"
+
+namespace rubo::test {
+
+#ifdef _WIN32
+inline constexpr char separator = '\\';
+#else
+inline constexpr char separator = '/';
+#endif
+
+// A relative path written with '/' in the platform's own spelling.
+inline std::string native_relative(std::string relative) {
+    for (char& c : relative)
+        if (c == '/') c = separator;
+    return relative;
+}
+
+// A scratch directory with the helpers that trees of test files need. Paths into it
+// are built from its canonical spelling, the one a process that works in it reads back
+// as its current directory.
+class TempTree : public ScratchDirectory {
+public:
+    TempTree() : root_(std::filesystem::canonical(ScratchDirectory::path())) {}
+
+    // The tree's own directory, in the platform's spelling, without a trailing separator.
+    std::string path() const { return root_.string(); }
+    // The native full path of an entry given relative to the tree, with '/'.
+    std::string native(const std::string& relative) const { return path() + separator + native_relative(relative); }
+    std::vector<std::string> natives(const std::vector<std::string>& relatives) const {
+        std::vector<std::string> out;
+        for (const std::string& relative : relatives) out.push_back(native(relative));
+        return out;
+    }
+
+    // Creates a file of `size` bytes (and the directories on its way).
+    void file(const std::string& relative, std::size_t size = 0) const {
+        std::filesystem::path target = root_ / native_relative(relative);
+        std::filesystem::create_directories(target.parent_path());
+        std::ofstream out(target, std::ios::binary);
+        out << std::string(size, 'x');
+    }
+    void directory(const std::string& relative) const {
+        std::filesystem::create_directories(root_ / native_relative(relative));
+    }
+    void read_only(const std::string& relative) const {
+        std::filesystem::permissions(root_ / native_relative(relative), std::filesystem::perms::owner_write |
+                                                                             std::filesystem::perms::group_write |
+                                                                             std::filesystem::perms::others_write,
+                                     std::filesystem::perm_options::remove);
+    }
+    bool exists(const std::string& relative) const {
+        std::error_code ignored;
+        return std::filesystem::symlink_status(root_ / native_relative(relative), ignored).type() !=
+               std::filesystem::file_type::not_found;
+    }
+
+    // Every entry that is not a directory, relative to the tree with '/', sorted. Links
+    // are listed, never followed.
+    std::vector<std::string> files() const {
+        namespace fs = std::filesystem;
+        std::vector<std::string> found;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root_)) {
+            if (entry.is_directory() && !entry.is_symlink()) continue;
+            std::string relative = entry.path().lexically_relative(root_).generic_string();
+            found.push_back(relative);
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+private:
+    std::filesystem::path root_;
+};
+
+}  // namespace rubo::test
