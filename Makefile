@@ -7,7 +7,10 @@ WINESERVER := /usr/lib/wine/wineserver
 WINE_ENV := WINEPREFIX=$(CURDIR)/build/wineprefix WINEARCH=win64 WINEDEBUG=-all \
             WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$(CURDIR)/build/wine-home DISPLAY=
 
-.PHONY: all build demo install test test-asan test-windows wine-prefix clean
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS := string_fuzz paths_fuzz resolver_fuzz
+
+.PHONY: all build demo install test test-asan test-windows wine-prefix fuzz fuzz-runtime clean
 
 all: build
 
@@ -43,6 +46,26 @@ test-windows: wine-prefix
 	cmake --build --preset windows
 	$(WINE_ENV) ctest --preset windows -j$(JOBS); status=$$?; \
 	  $(WINE_ENV) $(WINESERVER) -k > /dev/null 2>&1; exit $$status
+
+# Builds the fuzz targets with Clang and runs each for FUZZ_SECONDS on a working copy
+# of its corpus: the seeds in fuzz/corpus/<target> stay as they are, what the run finds
+# is kept in build/fuzz/corpus/<target>, and a failing input is saved in build/fuzz/.
+fuzz: fuzz-runtime
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	set -e; for target in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$target; \
+	  build/fuzz/bin/$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/$$target- build/fuzz/corpus/$$target fuzz/corpus/$$target; \
+	done
+
+# Clang, and libFuzzer's runtime, which Debian ships apart from Clang's other runtimes.
+fuzz-runtime:
+	@command -v clang++ > /dev/null || \
+	  (apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y clang)
+	@test -f "$$(clang++ -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" || \
+	  (apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y \
+	     libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev)
 
 clean:
 	rm -rf build
