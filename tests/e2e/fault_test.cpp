@@ -89,25 +89,33 @@ TEST(OutOfMemory, EveryFailedRequestEndsInTheReportAfterAnHonestAccount) {
     EXPECT_TRUE(completed);
 }
 
-// Standard output is a pipe nobody reads: the tool sees its first write fail, deletes
-// nothing and ends with 1, also where it would have asked first. It is started with
-// the pipe signal at its default, so that its own handling is what is tested.
-TEST(OutputFailure, ClosedPipeStopsTheRunBeforeAnyDeletion) {
+// Standard output is a pipe nobody reads, or no file at all: the tool sees its first
+// write fail, deletes nothing and ends with 1, also where it would have asked first. It
+// is started with the pipe signal at its default, so that its own handling is tested.
+TEST(OutputFailure, UnwritableOutputStopsTheRunBeforeAnyDeletion) {
     TempTree tree;
-    for (const char* specification : {"*.obj", "*.zzz;*.obj"}) {
-        plant(tree);
-        ProgramRun run{tool_path(), {specification}, "y", tree.path()};
-        run.prepare = [] {
-            int unread[2];
-            if (signal(SIGPIPE, SIG_DFL) == SIG_ERR || pipe(unread) != 0 || dup2(unread[1], STDOUT_FILENO) < 0)
-                _exit(125);
-            close(unread[0]);
-            close(unread[1]);
-        };
-        const ChildResult result = run_program(run);
-        EXPECT_EQ(1, result.exit_code) << specification;
-        EXPECT_EQ("", result.output) << specification;
-        for (const std::string& name : listed) EXPECT_TRUE(tree.exists(name)) << name;
+    for (const bool closed : {false, true}) {
+        for (const char* specification : {"*.obj", "*.zzz;*.obj"}) {
+            plant(tree);
+            ProgramRun run{tool_path(), {specification}, "y", tree.path()};
+            run.prepare = [closed] {
+                int unread[2];
+                if (closed) {
+                    close(STDOUT_FILENO);
+                } else if (signal(SIGPIPE, SIG_DFL) == SIG_ERR || pipe(unread) != 0 ||
+                           dup2(unread[1], STDOUT_FILENO) < 0) {
+                    _exit(125);
+                } else {
+                    close(unread[0]);
+                    close(unread[1]);
+                }
+            };
+            const ChildResult result = run_program(run);
+            const std::string context = std::string(closed ? "closed, " : "unread pipe, ") + specification;
+            EXPECT_EQ(1, result.exit_code) << context;
+            EXPECT_EQ("", result.output) << context;
+            for (const std::string& name : listed) EXPECT_TRUE(tree.exists(name)) << name << ", " << context;
+        }
     }
 }
 
