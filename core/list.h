@@ -55,15 +55,9 @@ public:
         set(position, nullptr, nullptr, tail);
         return this->count != 0;
     }
-    T* move_first(Position& position) override {
-        if (head == nullptr) return nullptr;
-        return step_to(position, head);
-    }
+    T* move_first(Position& position) override { return step_to(position, head); }
     T* move_next(Position& position) override { return step_to(position, node(position.following)); }
-    T* move_last(Position& position) override {
-        if (tail == nullptr) return nullptr;
-        return step_to(position, tail);
-    }
+    T* move_last(Position& position) override { return step_to(position, tail); }
     T* move_prev(Position& position) override { return step_to(position, node(position.preceding)); }
 
     // ---- Reading

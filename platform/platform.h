@@ -233,7 +233,7 @@ bool unlock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t len
 
 void sleep_milliseconds(std::uint32_t milliseconds);
 
-// Whether a key press waits to be read; never blocks. Ctrl+C counts as a key press
+// Console input, for one thread. Whether a key press waits to be read; never blocks. Ctrl+C counts as a key press
 // with code 3, Escape has code 27. When standard input is not a console, its bytes
 // are the key presses, and at its end no key is pending.
 bool key_pending();

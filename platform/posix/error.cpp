@@ -34,6 +34,20 @@ constexpr ErrnoMapping mappings[] = {
     {EIO, 1117},     {ENOSYS, 1},       {EFBIG, 223},   {EDEADLK, 33},   {ETXTBSY, 32},
 };
 
+struct OwnText {
+    ErrorCode code;
+    const char* text;
+};
+
+// Conditions that no errno describes well: the end of a directory search, the
+// emulated sharing and region locks, and a seek before the start.
+constexpr OwnText own_texts[] = {
+    {18, "There are no more files."},
+    {32, "The file is in use by another process that does not share it."},
+    {33, "Part of the file is locked by another process."},
+    {131, "The position would lie before the beginning of the file."},
+};
+
 // Whether the directory part of `path` (everything before its last slash) is missing.
 // A path without a slash lies in the current directory, which is taken to exist.
 bool directory_missing(const char* path) {
@@ -73,15 +87,20 @@ void set_last_error(ErrorCode code) {
 
 char* error_message(ErrorCode code) {
     if (code == 0) return nullptr;
-    // The text of the errno that produced the number, or of the first errno that maps to it.
+    // The text of the errno that produced the number; for the numbers that this
+    // backend sets without an errno behind them, its own text; else the text of the
+    // first errno that maps to the number.
     int error = code == last.code ? last.original : 0;
-    if (error == 0) {
+    const char* text = nullptr;
+    for (const OwnText& own : own_texts)
+        if (error == 0 && own.code == code) text = own.text;
+    if (error == 0 && text == nullptr) {
         if (code == 3) error = ENOENT;
         for (const ErrnoMapping& mapping : mappings)
             if (error == 0 && mapping.code == code) error = mapping.error;
+        if (error == 0) return nullptr;
     }
-    if (error == 0) return nullptr;
-    const char* text = std::strerror(error);
+    if (text == nullptr) text = std::strerror(error);
     size_t length = std::strlen(text);
     char* message = static_cast<char*>(std::malloc(length + 1));
     if (message != nullptr) std::memcpy(message, text, length + 1);

@@ -20,7 +20,7 @@ HANDLE input = nullptr;
 bool console = false;
 bool pipe = false;
 
-// While a read waits, how often it looks for a Ctrl+C that came meanwhile.
+// While a read waits, how often it looks again for keys and for a Ctrl+C.
 constexpr DWORD WAIT_SLICE_MS = 50;
 
 BOOL WINAPI note_control(DWORD event) {
@@ -38,18 +38,13 @@ void start_console() {
     pipe = !console && GetFileType(input) == FILE_TYPE_PIPE;
 }
 
-int fill_from_console(unsigned char* buffer, bool wait) {
-    if (!_kbhit()) {
-        if (!wait) return 0;
-        WaitForSingleObject(input, WAIT_SLICE_MS);
+// Takes the bytes there are now, without waiting.
+int take_available(unsigned char* buffer, int size) {
+    if (console) {
         if (!_kbhit()) return 0;
+        buffer[0] = static_cast<unsigned char>(_getch());
+        return 1;
     }
-    buffer[0] = static_cast<unsigned char>(_getch());
-    return 1;
-}
-
-int fill_from_input(unsigned char* buffer, int size, bool wait) {
-    if (console) return fill_from_console(buffer, wait);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) return KeyQueue::INPUT_ENDED;
     DWORD wanted = static_cast<DWORD>(size);
     if (pipe) {
@@ -57,15 +52,18 @@ int fill_from_input(unsigned char* buffer, int size, bool wait) {
         // past a Ctrl+C; a broken pipe is one whose writer has gone.
         DWORD available = 0;
         if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) return KeyQueue::INPUT_ENDED;
-        if (available == 0) {
-            if (wait) Sleep(WAIT_SLICE_MS);
-            return 0;
-        }
+        if (available == 0) return 0;
         if (available < wanted) wanted = available;
     }
     DWORD got = 0;
     if (!ReadFile(input, buffer, wanted, &got, nullptr) || got == 0) return KeyQueue::INPUT_ENDED;
     return static_cast<int>(got);
+}
+
+int fill_from_input(unsigned char* buffer, int size, bool wait) {
+    int got = take_available(buffer, size);
+    if (got == 0 && wait) Sleep(WAIT_SLICE_MS);
+    return got;
 }
 
 }  // namespace

@@ -227,7 +227,8 @@ TEST(List, PlainRecordListsCopyAsAWhole) {
     EXPECT_EQ(3, target.tail->value.a);
     EXPECT_EQ(4, target.tail->value.b);
     expect_linked(target);
-    target = target;
+    List<Pair>& same = target;
+    target = same;  // assignment to itself keeps the nodes
     EXPECT_EQ(2, target.count);
     List<Pair> copy(source);
     EXPECT_EQ(2, copy.count);

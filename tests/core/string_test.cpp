@@ -57,7 +57,8 @@ TEST(StringStorage, CopiesAreDeepAndMovesHandOverTheBuffer) {
     EXPECT_STREQ("next", copy.text());
     copy = original;
     EXPECT_STREQ("text", copy.text());
-    copy = copy;  // self-assignment keeps the text
+    const String& same = copy;
+    copy = same;  // assignment to itself keeps the text
     EXPECT_STREQ("text", copy.text());
 
     const char* buffer = original.text();

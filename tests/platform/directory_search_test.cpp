@@ -70,6 +70,8 @@ TEST(DirectorySearch, ListsDotsFirstAndReportsEachEntry) {
     dir.write_file("Z.txt");
     dir.make_directory("sub");
     std::filesystem::resize_file(dir / "_x", 0x100000005ull);  // sparse: past four gigabytes
+    std::filesystem::permissions(dir / "a.txt", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
 
     std::vector<platform::DirectoryEntry> entries = search(dir / "*");
     std::vector<std::string> found = names(entries);
@@ -91,6 +93,8 @@ TEST(DirectorySearch, ListsDotsFirstAndReportsEachEntry) {
     EXPECT_GT(file->last_write_time, now - minute);
     EXPECT_GT(file->creation_time, now - minute);
     EXPECT_GT(file->last_access_time, now - minute);
+
+    EXPECT_NE(0u, entry_named(entries, "a.txt")->attributes & platform::ATTRIBUTE_READ_ONLY);
 
     const platform::DirectoryEntry* big = entry_named(entries, "_x");
     ASSERT_NE(nullptr, big);
@@ -129,7 +133,9 @@ TEST(DirectorySearch, ReportsWhyNothingWasFound) {
     EXPECT_EQ(nullptr, platform::find_first((dir / "missing/*.obj").c_str(), entry));
     EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
     EXPECT_EQ(nullptr, platform::find_first((dir / "a.txt/*").c_str(), entry));
-    EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
+    if (!windows) {
+        EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());  // Windows answers 123 or 267
+    }
     for (const char* empty : {"", static_cast<const char*>(nullptr)}) {
         platform::set_last_error(0);
         EXPECT_EQ(nullptr, platform::find_first(empty, entry));

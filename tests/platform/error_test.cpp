@@ -29,4 +29,13 @@ TEST(PlatformError, MessagesComeFromTheSystem) {
     EXPECT_NE(not_found, denied);
 }
 
+TEST(PlatformError, NumbersSetByThePlatformItselfHaveTexts) {
+    for (platform::ErrorCode code : {platform::SYSTEM_ERROR_NO_MORE_FILES, platform::SYSTEM_ERROR_SHARING_VIOLATION,
+                                     platform::SYSTEM_ERROR_LOCK_VIOLATION, platform::SYSTEM_ERROR_NEGATIVE_SEEK}) {
+        platform::set_last_error(code);
+        EXPECT_FALSE(message_for(code).empty()) << code;
+    }
+    EXPECT_NE(message_for(platform::SYSTEM_ERROR_SHARING_VIOLATION), message_for(platform::SYSTEM_ERROR_LOCK_VIOLATION));
+}
+
 }  // namespace
