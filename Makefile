@@ -7,7 +7,7 @@ WINESERVER := /usr/lib/wine/wineserver
 WINE_ENV := WINEPREFIX=$(CURDIR)/build/wineprefix WINEARCH=win64 WINEDEBUG=-all \
             WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$(CURDIR)/build/wine-home DISPLAY=
 
-.PHONY: all build demo install test test-asan test-windows wine-prefix clean
+.PHONY: all build demo install test test-asan test-windows wine-prefix bench clean
 
 all: build
 
@@ -43,6 +43,15 @@ test-windows: wine-prefix
 	cmake --build --preset windows
 	$(WINE_ENV) ctest --preset windows -j$(JOBS); status=$$?; \
 	  $(WINE_ENV) $(WINESERVER) -k > /dev/null 2>&1; exit $$status
+
+# Compares the release rubo with find on generated trees (bench/run.py tells how);
+# strace and GNU time come from the distribution when they are missing.
+bench:
+	@command -v strace > /dev/null && [ -x /usr/bin/time ] || \
+	  { apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y strace time; }
+	cmake --preset release
+	cmake --build --preset release --target rubo
+	python3 bench/run.py --rubo build/release/bin/rubo --work build/bench $(BENCH_FLAGS)
 
 clean:
 	rm -rf build
