@@ -212,7 +212,7 @@ TEST_F(ResolverTree, LongPieceIsReportedWhole) {
 // The duplicate test over many files: every second naming is caught, in order.
 TEST(Resolver, ManyDuplicatesAreCaughtInOrder) {
     TempTree tree;
-    for (int i = 0; i < 3000; ++i) tree.file("f" + std::to_string(i) + ".o");
+    for (int i = 0; i < 3000; ++i) tree.file(std::to_string(i) + ".o");
 #ifdef _WIN32
     const char* twice = "*.o;*.O";
 #else

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/startup_objects.h"
+#include "tests/core/local_write_time.h"
 #include "tests/support/temp_tree.h"
 
 #ifndef _WIN32
@@ -159,6 +160,21 @@ TEST(Walk, BothSortBitsSortTheReducedNames) {
     EXPECT_EQ((Paths{"a", "b", "c"}), walk(tree.native("*"), reduced | WALK_SORT_BY_TIME | WALK_SORT_BY_NAME));
     EXPECT_EQ((Paths{"c", "b", "a"}),
               walk(tree.native("*"), reduced | WALK_SORT_BY_TIME | WALK_SORT_BY_NAME | WALK_REVERSE));
+}
+
+// Time sorting is per directory too, newest first unless reversed.
+TEST(Walk, TimeSortStaysWithinEachDirectory) {
+    TempTree tree;
+    const char* names[] = {"ten.obj", "noon.obj", "eleven.obj", "sub/late.obj", "sub/early.obj"};
+    const int hours[] = {10, 12, 11, 23, 1};
+    for (int i = 0; i < 5; ++i) {
+        tree.file(names[i]);
+        set_local_write_time(tree.native(names[i]), 2021, 6, 15, hours[i], 0, 0);
+    }
+    EXPECT_EQ((Paths{"noon.obj", "eleven.obj", "ten.obj", "late.obj", "early.obj"}),
+              walk(tree.native("*.obj"), WALK_RECURSE | WALK_SORT_BY_TIME | WALK_NAMES_ONLY));
+    EXPECT_EQ((Paths{"ten.obj", "eleven.obj", "noon.obj", "early.obj", "late.obj"}),
+              walk(tree.native("*.obj"), WALK_RECURSE | WALK_SORT_BY_TIME | WALK_REVERSE | WALK_NAMES_ONLY));
 }
 
 TEST(Walk, SearchesNestThroughTheStack) {
