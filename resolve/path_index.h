@@ -23,6 +23,7 @@ public:
     // Adds a path; it must stay where it is, unchanged, while the index is in use.
     void add(const String& path) { add(path, hash_of(path)); }
     std::uint32_t count() const { return count_; }
+    bool case_sensitive() const { return case_sensitive_; }
 
     // The same with the path's hash worked out once, for a lookup and the addition of an
     // equal path that may follow it.

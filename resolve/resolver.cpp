@@ -54,12 +54,20 @@ struct Resolution {
     }
 
     // Appends the walk's paths that are not listed yet.
+    //
+    // The duplicate test looks paths up in `listed`, an index of the file list. A walk
+    // never lists one path twice, and where names compare exactly its paths are all
+    // different texts: the first piece that lists anything needs no test, and the index
+    // is made only when a second one comes.
     void take(BoxedVector<String>& found) {
+        const bool testing =
+            (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || !listed.case_sensitive());
+        if (testing && listed.count() == 0)
+            for (Iterator<String> kept(&files); kept.next();) listed.add(*kept.element);
         for (Iterator<String> walk(&found); walk.next();) {
             String& path = *walk.element;
-            const bool unique = (flags & RESOLVE_ALLOW_DUPLICATES) == 0;
-            const std::uint32_t hash = unique ? listed.hash_of(path) : 0;
-            if (unique && listed.find(path, hash) != nullptr) {
+            const std::uint32_t hash = testing ? listed.hash_of(path) : 0;
+            if (testing && listed.find(path, hash) != nullptr) {
                 if (problems != nullptr) {
                     problems->append("The file '");
                     problems->append(path);
@@ -68,7 +76,7 @@ struct Resolution {
                 continue;
             }
             const String* kept = files.append(std::move(path));
-            if (unique) listed.add(*kept, hash);
+            if (testing) listed.add(*kept, hash);
             if (line_indices != nullptr) line_indices->append(line - 1);
         }
     }

@@ -112,6 +112,10 @@ void walk_below(Target** group, std::int32_t count) {
     const String& dir = group[0]->dir;
     const String everything = join_path(dir.text(), "*.*");
     const auto size = static_cast<std::size_t>(count);
+    // A subdirectory's results go straight to the end of the target's output; only a
+    // target that sorts gathers them apart first, since its sort stays within them.
+    std::unique_ptr<BoxedVector<String>[]> apart(new BoxedVector<String>[size]);
+    std::unique_ptr<Target[]> inner(new Target[size]);
     // The search for the targets' own matches has just read the directory.
     constexpr platform::FindDetail kinds = platform::FIND_KIND_ONLY | platform::FIND_LAST_READING;
     platform::DirectoryEntry found;
@@ -120,17 +124,17 @@ void walk_below(Target** group, std::int32_t count) {
             is_dot_name(found.name))
             continue;
         const String subdirectory = join_path(dir.text(), found.name);
-        std::unique_ptr<BoxedVector<String>[]> below(new BoxedVector<String>[size]);
-        std::unique_ptr<Target[]> inner(new Target[size]);
         for (std::size_t i = 0; i < size; ++i) {
-            inner[i].output = &below[i];
-            inner[i].flags = group[i]->flags;
+            const bool sorting = (group[i]->flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) != 0;
+            inner[i].output = sorting ? &apart[i] : group[i]->output;
+            inner[i].flags = group[i]->flags | (sorting ? 0 : WALK_APPEND);
             inner[i].pattern = join_path(subdirectory.text(), group[i]->filter.text());
+            inner[i].total = 0;
         }
         walk_level(inner.get(), count);
         for (std::size_t i = 0; i < size; ++i) {
             add_size(group[i]->total, inner[i].total);
-            group[i]->output->take_all(below[i]);
+            group[i]->output->take_all(apart[i]);
         }
     }
     end_find();

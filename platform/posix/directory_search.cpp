@@ -49,6 +49,7 @@ struct Reading {
         std::size_t name = 0;  // offset of the zero-terminated name in `names`
         int rank = 0;          // 0 for ".", 1 for "..", 2 for every other name
         unsigned char type = DT_UNKNOWN;
+        std::uint64_t head = 0;  // the first eight bytes, for quick comparison (name_head)
     };
     std::string directory;  // the path it was read by; empty when nothing is kept
     std::string names;
@@ -66,6 +67,15 @@ int rank_of(const char* name) {
     return 2;
 }
 
+// The first eight bytes of a name (zeros past its end) as a number that compares like
+// the bytes do, so that most names are put in order without comparing them whole.
+std::uint64_t name_head(const char* name, std::size_t length) {
+    std::uint64_t head = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        head = head << 8 | (i < length ? static_cast<unsigned char>(name[i]) : 0u);
+    return head;
+}
+
 // Whether the open directory is the root, where Windows reports no "." and "..".
 bool is_root(int directory) {
     struct stat self, parent;
@@ -81,7 +91,8 @@ void read_entries(DIR* stream, Reading& reading) {
     while (const dirent* found = readdir(stream)) {
         std::size_t length = std::strlen(found->d_name);
         if (length >= sizeof DirectoryEntry::name) continue;
-        reading.entries.push_back({reading.names.size(), rank_of(found->d_name), found->d_type});
+        reading.entries.push_back(
+            {reading.names.size(), rank_of(found->d_name), found->d_type, name_head(found->d_name, length)});
         reading.names.append(found->d_name, length + 1);
         dots = dots || reading.entries.back().rank < 2;
     }
@@ -91,8 +102,16 @@ void read_entries(DIR* stream, Reading& reading) {
     std::sort(reading.entries.begin(), reading.entries.end(),
               [names](const Reading::Entry& a, const Reading::Entry& b) {
                   if (a.rank != b.rank) return a.rank < b.rank;
+                  if (a.head != b.head) return a.head < b.head;
                   return std::strcmp(names + a.name, names + b.name) < 0;
               });
+    // A directory holds each name once, but one that changes while it is read may show
+    // a name twice; the walk relies on never listing one path twice.
+    const auto end = std::unique(reading.entries.begin(), reading.entries.end(),
+                                 [names](const Reading::Entry& a, const Reading::Entry& b) {
+                                     return a.head == b.head && std::strcmp(names + a.name, names + b.name) == 0;
+                                 });
+    reading.entries.erase(end, reading.entries.end());
 }
 
 // Whether the kind of entry is enough and already known from the reading.

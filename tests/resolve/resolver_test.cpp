@@ -154,6 +154,14 @@ TEST_F(ResolverTree, MessagesOfALineComeInTheOrderOfItsPieces) {
     EXPECT_EQ(202 + 22020, got.total);
 }
 
+TEST_F(ResolverTree, DuplicatesOfEveryEarlierPieceAreCaught) {
+    for (const char* specification : {"*.obj;*.res;a.o*;b.r*", "*.obj\n*.res\r\na.o*;b.r*"}) {
+        const Resolved got = run(specification, WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS);
+        EXPECT_EQ(natives({"a.obj", "src/b.obj", "a.res", "src/b.res", "src/deep/c.res"}), got.files);
+        EXPECT_EQ(duplicate(tree.native("a.obj")) + duplicate(tree.native("src/b.res")), got.problems);
+    }
+}
+
 TEST_F(ResolverTree, MissingDefaultDirectoryIsReportedFirst) {
     const std::string gone = tree.native("gone");
     const Resolved got = resolve("*.obj", gone.c_str(), WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS);
