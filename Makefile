@@ -10,7 +10,7 @@ WINE_ENV := WINEPREFIX=$(CURDIR)/build/wineprefix WINEARCH=win64 WINEDEBUG=-all 
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := string_fuzz paths_fuzz resolver_fuzz
 
-.PHONY: all build demo install test test-asan test-windows wine-prefix fuzz fuzz-runtime clean
+.PHONY: all build demo install test test-asan test-windows wine-prefix fuzz fuzz-runtime bench clean
 
 all: build
 
@@ -66,6 +66,15 @@ fuzz-runtime:
 	@test -f "$$(clang++ -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" || \
 	  (apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y \
 	     libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev)
+
+# Compares the release rubo with find on generated trees (bench/run.py tells how);
+# strace and GNU time come from the distribution when they are missing.
+bench:
+	@command -v strace > /dev/null && [ -x /usr/bin/time ] || \
+	  { apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y strace time; }
+	cmake --preset release
+	cmake --build --preset release --target rubo
+	python3 bench/run.py --rubo build/release/bin/rubo --work build/bench $(BENCH_FLAGS)
 
 clean:
 	rm -rf build

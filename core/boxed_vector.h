@@ -17,6 +17,18 @@ public:
     ~BoxedVector() override { clear(); }
 
     void append_all(Collection<T>& other) override { this->append_resized(other); }
+    // Moves the other vector's elements to the end of this one, in their order, without
+    // copying them: each keeps its heap block and address. The other vector ends empty.
+    void take_all(BoxedVector& other) {
+        if (&other == this || other.count == 0) return;
+        const std::int32_t added = other.count;
+        reserve(this->count + added);
+        std::memcpy(items + start + this->count, other.items + other.start,
+                    static_cast<std::size_t>(added) * sizeof(T*));
+        this->count += added;
+        other.count = 0;  // its slots no longer own the elements
+        other.clear();
+    }
     void prepend_all(Collection<T>& other) override {
         std::int32_t added = other.count;
         append_all(other);

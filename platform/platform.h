@@ -129,14 +129,25 @@ struct DirectoryEntry {
     char short_name[14] = {};
 };
 
-// How much of each entry a search must fill.
+// How much of each entry a search must fill, and where the entries may come from;
+// the values combine with |.
 enum FindDetail : std::uint32_t {
     FIND_ALL_DETAILS = 0,  // every field
     // Only the name and the DIRECTORY and REPARSE_POINT bits are sure to be right; the
     // other fields may be left 0. Lets a backend skip asking for each entry's details
     // when it already knows what kind of entry it is.
     FIND_KIND_ONLY = 1,
+    // The caller takes the directory's entries as the last search read them, when that
+    // search (the last find_first of the process) was of the same directory, named by
+    // the same absolute path: a backend that reads whole directories may serve this
+    // search from that reading instead of reading the directory again. The details of
+    // the matches are read anew. Only a caller that has changed nothing in the
+    // directory since may ask for it.
+    FIND_LAST_READING = 2,
 };
+constexpr FindDetail operator|(FindDetail first, FindDetail second) {
+    return static_cast<FindDetail>(static_cast<std::uint32_t>(first) | static_cast<std::uint32_t>(second));
+}
 
 // An open search; the caller only passes it back.
 struct Search;

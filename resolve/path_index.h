@@ -19,10 +19,17 @@ public:
     PathIndex& operator=(const PathIndex&) = delete;
 
     // The indexed path equal to `path`, or null.
-    const String* find(const String& path) const;
+    const String* find(const String& path) const { return find(path, hash_of(path)); }
     // Adds a path; it must stay where it is, unchanged, while the index is in use.
-    void add(const String& path);
+    void add(const String& path) { add(path, hash_of(path)); }
     std::uint32_t count() const { return count_; }
+    bool case_sensitive() const { return case_sensitive_; }
+
+    // The same with the path's hash worked out once, for a lookup and the addition of an
+    // equal path that may follow it.
+    std::uint32_t hash_of(const String& path) const;
+    const String* find(const String& path, std::uint32_t hash) const;
+    void add(const String& path, std::uint32_t hash);
 
 private:
     struct Slot {
@@ -30,7 +37,6 @@ private:
         std::uint32_t hash = 0;
     };
 
-    std::uint32_t hash_of(const String& path) const;
     // The slot holding a path equal to `path` with this hash, or the empty slot where
     // it would go.
     Slot& slot_for(const String& path, std::uint32_t hash) const;

@@ -1,5 +1,6 @@
 #include "resolve/resolver.h"
 
+#include <memory>
 #include <utility>
 
 #include "core/boxed_vector.h"
@@ -18,6 +19,13 @@ bool only_recursion_suffix(const String& text) {
     String bare(text);
     bare.trim_right();
     return bare.remove_suffix(" /s") && bare.is_blank();
+}
+
+// How many pieces a line's text can hold: one more than its semicolons.
+std::int32_t pieces_at_most(const String& text) {
+    std::int32_t most = 1;
+    for (int i = 0; i < text.length(); ++i) most += text.text()[i] == ';';
+    return most;
 }
 
 // One call of resolve_file_spec: its outputs and where it stands.
@@ -48,10 +56,20 @@ struct Resolution {
 
     // Appends the walk's paths that are not listed yet; each begins with the directory
     // they were searched below, `base_length` characters long.
+    //
+    // The duplicate test looks paths up in `listed`, an index of the file list. A walk
+    // never lists one path twice, and where names compare exactly its paths are all
+    // different texts: the first piece that lists anything needs no test, and the index
+    // is made only when a second one comes.
     void take(BoxedVector<String>& found, std::int32_t base_length) {
+        const bool testing =
+            (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || !listed.case_sensitive());
+        if (testing && listed.count() == 0)
+            for (Iterator<String> kept(&files); kept.next();) listed.add(*kept.element);
         for (Iterator<String> walk(&found); walk.next();) {
             String& path = *walk.element;
-            if ((flags & RESOLVE_ALLOW_DUPLICATES) == 0 && listed.find(path) != nullptr) {
+            const std::uint32_t hash = testing ? listed.hash_of(path) : 0;
+            if (testing && listed.find(path, hash) != nullptr) {
                 if (problems != nullptr) {
                     problems->append("The file '");
                     problems->append(path);
@@ -60,30 +78,59 @@ struct Resolution {
                 continue;
             }
             const String* kept = files.append(std::move(path));
-            if ((flags & RESOLVE_ALLOW_DUPLICATES) == 0) listed.add(*kept);
+            if (testing) listed.add(*kept, hash);
             if (line_indices != nullptr) line_indices->append(line - 1);
             if (base_lengths != nullptr) base_lengths->append(base_length);
         }
     }
 
-    void resolve_piece(String piece, const String& line_directory) {
+    // A piece of a line, in the line's order: the text of a piece that cannot be made
+    // absolute, or the walk that serves it.
+    struct Piece {
+        String not_absolute;
+        WalkRequest* walk = nullptr;
+    };
+
+    // The pieces of one line, ready to be walked together.
+    struct LinePieces {
+        explicit LinePieces(std::int32_t most) : pieces(new Piece[static_cast<std::size_t>(most)]),
+                                                  walks(new WalkRequest[static_cast<std::size_t>(most)]) {}
+        std::unique_ptr<Piece[]> pieces;
+        std::unique_ptr<WalkRequest[]> walks;
+        std::int32_t piece_count = 0;
+        std::int32_t walk_count = 0;
+    };
+
+    // Sorts a piece: skipped, not absolute, or to be walked (then made absolute).
+    void prepare_piece(String piece, const String& line_directory, LinePieces& line_pieces) {
         if (only_recursion_suffix(piece)) return;
-        if (line_directory.length() == 0) {
-            if (!is_absolute_path(piece.text())) return report(piece, "is not an absolute path.\r\n");
-        } else {
+        if (line_directory.length() != 0) {
             make_absolute_path(piece, line_directory.text());
             if (piece.length() == 0) return;
-            if (!is_absolute_path(piece.text())) return report(piece, "is not an absolute path.\r\n");
         }
-        BoxedVector<String> found;
-        const std::int64_t size = collect_files(found, flags & walk_flags, piece);
-        if (size < 0 || found.count == 0) return report(piece, "did not match any files.\r\n");
-        add_size(size);
-        String searched(piece);
-        searched.remove_suffix(" /s");
-        take(found, directory_part(searched.text()).length());
+        Piece& prepared = line_pieces.pieces[static_cast<std::size_t>(line_pieces.piece_count++)];
+        if (!is_absolute_path(piece.text())) {
+            prepared.not_absolute = std::move(piece);
+            return;
+        }
+        prepared.walk = &line_pieces.walks[static_cast<std::size_t>(line_pieces.walk_count++)];
+        prepared.walk->pattern = std::move(piece);
     }
 
+    // Reports a piece, or adds what its walk found.
+    void finish_piece(Piece& piece) {
+        if (piece.walk == nullptr) return report(piece.not_absolute, "is not an absolute path.\r\n");
+        WalkRequest& walk = *piece.walk;
+        if (walk.total < 0 || walk.found.count == 0) return report(walk.pattern, "did not match any files.\r\n");
+        add_size(walk.total);
+        String searched(walk.pattern);
+        searched.remove_suffix(" /s");
+        take(walk.found, directory_part(searched.text()).length());
+    }
+
+    // The pieces of a line are walked together, so that each directory is read once for
+    // all of them; their results are then taken (and their problems reported) piece by
+    // piece, as if each had been walked in its turn.
     void resolve_line(String text, const char* default_directory) {
         if (only_recursion_suffix(text)) return;
         text.trim_left();
@@ -93,10 +140,14 @@ struct Resolution {
             line_directory = default_directory;
         else
             make_absolute_path(line_directory, default_directory);
+        LinePieces line_pieces(pieces_at_most(text));
         while (text.length() > 0) {
             String piece = text.take_until(';');
-            if (piece.length() > 0) resolve_piece(std::move(piece), line_directory);
+            if (piece.length() > 0) prepare_piece(std::move(piece), line_directory, line_pieces);
         }
+        collect_files_together(line_pieces.walks.get(), line_pieces.walk_count, flags & walk_flags);
+        for (std::int32_t i = 0; i < line_pieces.piece_count; ++i)
+            finish_piece(line_pieces.pieces[static_cast<std::size_t>(i)]);
     }
 };
 

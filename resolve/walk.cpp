@@ -1,7 +1,9 @@
 #include "resolve/walk.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <utility>
 
 #include "core/paths.h"
 #include "core/sort_strings.h"
@@ -13,6 +15,10 @@ namespace {
 // The walk's current search; the searches it interrupted wait on search_stack.
 platform::Search* current_search = nullptr;
 
+std::int64_t size_of(const platform::DirectoryEntry& found) {
+    return static_cast<std::int64_t>((std::uint64_t{found.size_high} << 32) | found.size_low);
+}
+
 void fill_entry(FileEntry& entry, const platform::DirectoryEntry& found) {
     entry.last_access_time = universal_date_time(found.last_access_time);
     entry.attributes = found.attributes;
@@ -20,19 +26,22 @@ void fill_entry(FileEntry& entry, const platform::DirectoryEntry& found) {
     entry.creation_time = universal_date_time(found.creation_time);
     entry.name = found.name;
     entry.short_name = found.short_name;
-    entry.size = static_cast<std::int64_t>((std::uint64_t{found.size_high} << 32) | found.size_low);
-}
-
-bool is_directory(const FileEntry& entry) { return (entry.attributes & platform::ATTRIBUTE_DIRECTORY) != 0; }
-
-bool is_dot_entry(const FileEntry& entry) {
-    return entry.name.compare(".", true) == 0 || entry.name.compare("..", true) == 0;
+    entry.size = size_of(found);
 }
 
 // Adds a size unless the sum would pass the largest total (or the size is not positive).
 void add_size(std::int64_t& total, std::int64_t size) {
     if (size > 0 && total <= INT64_MAX - size) total += size;
 }
+
+bool is_directory(std::uint32_t attributes) { return (attributes & platform::ATTRIBUTE_DIRECTORY) != 0; }
+
+bool is_dot_name(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+
+// The search state behind find_first_entry and find_next_entry, on the platform's own
+// entries, which the walk reads directly.
+bool first_found(const char* pattern, platform::DirectoryEntry& found, platform::FindDetail detail);
+bool next_found(platform::DirectoryEntry& found);
 
 void reduce(String& path, std::uint32_t flags) {
     if ((flags & WALK_NAMES_ONLY) != 0) strip_directory(path);
@@ -58,25 +67,116 @@ void order_and_reduce(BoxedVector<String>& output, std::uint32_t flags, std::int
     if (sort_bits == (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) sort_strings(output, reverse);
 }
 
-// Runs the walk in every subdirectory of dir (links to directories excepted) for the
-// file-name pattern `filter` and appends their results in the platform's order.
-std::int64_t collect_below(BoxedVector<String>& output, std::uint32_t flags, const String& dir,
-                           const String& filter) {
+// One pattern on its way down the tree: where its matches go, its flags, and what it
+// has found at this level.
+struct Target {
+    BoxedVector<String>* output = nullptr;
+    std::uint32_t flags = 0;
+    String pattern;
+    String dir;     // the pattern's directory
+    String filter;  // its file-name part; empty when the pattern names no file
     std::int64_t total = 0;
-    FileEntry entry;
-    const String everything = join_path(dir.text(), "*.*");
-    for (bool found = find_first_entry(everything.text(), &entry, platform::FIND_KIND_ONLY); found;
-         found = find_next_entry(&entry)) {
-        if (!is_directory(entry) || (entry.attributes & platform::ATTRIBUTE_REPARSE_POINT) != 0 ||
-            is_dot_entry(entry))
+};
+
+// Lists the matches of the target's pattern in its own directory. `again` tells that
+// an earlier search of this walk has read the directory, so that its reading may serve.
+// True when the target goes on into the subdirectories.
+bool list_own(Target& target, bool again) {
+    if ((target.flags & WALK_APPEND) == 0) target.output->clear();
+    if (target.pattern.remove_suffix(" /s")) target.flags |= WALK_RECURSE;
+    // A pattern that ends in a separator names no file; searching below for an empty
+    // name would turn every directory name into a pattern.
+    target.filter = file_name_part(target.pattern.text());
+    if (target.filter.length() == 0) return false;
+    target.dir = directory_part(target.pattern.text());
+    const std::int32_t held = target.output->count;
+    const platform::FindDetail detail = again ? platform::FIND_LAST_READING : platform::FIND_ALL_DETAILS;
+    platform::DirectoryEntry found;
+    for (bool more = first_found(target.pattern.text(), found, detail); more; more = next_found(found)) {
+        if (is_directory(found.attributes) && ((target.flags & WALK_DIRECTORIES) == 0 || is_dot_name(found.name)))
             continue;
-        BoxedVector<String> below;
-        const String subdirectory = join_path(dir.text(), entry.name.text());
-        add_size(total, collect_files(below, flags, join_path(subdirectory.text(), filter.text())));
-        output.append_all(below);
+        target.output->append(join_path(target.dir.text(), found.name));
+        add_size(target.total, size_of(found));
     }
     end_find();
-    return total;
+    order_and_reduce(*target.output, target.flags, held);
+    return (target.flags & WALK_RECURSE) != 0;
+}
+
+void walk_level(Target* targets, std::int32_t count);
+
+// Runs the walk in every subdirectory of the targets' common directory (links to
+// directories excepted) for each target's file-name pattern, and appends each
+// subdirectory's results in the platform's order.
+void walk_below(Target** group, std::int32_t count) {
+    const String& dir = group[0]->dir;
+    const String everything = join_path(dir.text(), "*.*");
+    const auto size = static_cast<std::size_t>(count);
+    // A subdirectory's results go straight to the end of the target's output; only a
+    // target that sorts gathers them apart first, since its sort stays within them.
+    std::unique_ptr<BoxedVector<String>[]> apart(new BoxedVector<String>[size]);
+    std::unique_ptr<Target[]> inner(new Target[size]);
+    // The search for the targets' own matches has just read the directory.
+    constexpr platform::FindDetail kinds = platform::FIND_KIND_ONLY | platform::FIND_LAST_READING;
+    platform::DirectoryEntry found;
+    for (bool more = first_found(everything.text(), found, kinds); more; more = next_found(found)) {
+        if (!is_directory(found.attributes) || (found.attributes & platform::ATTRIBUTE_REPARSE_POINT) != 0 ||
+            is_dot_name(found.name))
+            continue;
+        const String subdirectory = join_path(dir.text(), found.name);
+        for (std::size_t i = 0; i < size; ++i) {
+            const bool sorting = (group[i]->flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) != 0;
+            inner[i].output = sorting ? &apart[i] : group[i]->output;
+            inner[i].flags = group[i]->flags | (sorting ? 0 : WALK_APPEND);
+            inner[i].pattern = join_path(subdirectory.text(), group[i]->filter.text());
+            inner[i].total = 0;
+        }
+        walk_level(inner.get(), count);
+        for (std::size_t i = 0; i < size; ++i) {
+            add_size(group[i]->total, inner[i].total);
+            group[i]->output->take_all(apart[i]);
+        }
+    }
+    end_find();
+}
+
+// Lists each target's own matches, then walks the subdirectories for those that
+// recurse, once for all targets that share a directory. Each target ends up with what
+// a walk of its pattern alone would have given it.
+void walk_level(Target* targets, std::int32_t count) {
+    const auto size = static_cast<std::size_t>(count);
+    std::unique_ptr<bool[]> below(new bool[size]);
+    bool searched = false;
+    for (std::size_t i = 0; i < size; ++i) {
+        below[i] = list_own(targets[i], searched);
+        searched = searched || targets[i].filter.length() > 0;
+    }
+    std::unique_ptr<Target*[]> group(new Target*[size]);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (!below[i]) continue;
+        std::int32_t members = 0;
+        for (std::size_t j = i; j < size; ++j) {
+            if (!below[j] || targets[j].dir.compare(targets[i].dir, true) != 0) continue;
+            group[static_cast<std::size_t>(members++)] = &targets[j];
+            below[j] = false;
+        }
+        walk_below(group.get(), members);
+    }
+}
+
+bool first_found(const char* pattern, platform::DirectoryEntry& found, platform::FindDetail detail) {
+    search_stack().push(current_search);
+    current_search = platform::find_first(pattern, found, detail);
+    if (current_search == nullptr) return false;
+    return found.name[0] != '\0' || next_found(found);
+}
+
+bool next_found(platform::DirectoryEntry& found) {
+    if (current_search == nullptr) return false;
+    do {
+        if (!platform::find_next(current_search, found)) return false;
+    } while (found.name[0] == '\0');
+    return true;
 }
 
 }  // namespace
@@ -107,21 +207,15 @@ DateTime universal_date_time(platform::FileTime time) {
 }
 
 bool find_first_entry(const char* pattern, FileEntry* entry, platform::FindDetail detail) {
-    search_stack().push(current_search);
     platform::DirectoryEntry found;
-    current_search = platform::find_first(pattern, found, detail);
-    if (current_search == nullptr) return false;
-    if (found.name[0] == '\0') return find_next_entry(entry);
+    if (!first_found(pattern, found, detail)) return false;
     if (entry != nullptr) fill_entry(*entry, found);
     return true;
 }
 
 bool find_next_entry(FileEntry* entry) {
-    if (current_search == nullptr) return false;
     platform::DirectoryEntry found;
-    do {
-        if (!platform::find_next(current_search, found)) return false;
-    } while (found.name[0] == '\0');
+    if (!next_found(found)) return false;
     if (entry != nullptr) fill_entry(*entry, found);
     return true;
 }
@@ -133,23 +227,22 @@ void end_find() {
 }
 
 std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, String pattern) {
-    if ((flags & WALK_APPEND) == 0) output.clear();
-    if (pattern.remove_suffix(" /s")) flags |= WALK_RECURSE;
-    // A pattern that ends in a separator names no file; searching below for an empty
-    // name would turn every directory name into a pattern.
-    const String filter = file_name_part(pattern.text());
-    if (filter.length() == 0) return 0;
-    const String dir = directory_part(pattern.text());
-    const std::int32_t held = output.count;
-    std::int64_t total = 0;
-    FileEntry entry;
-    for (bool found = find_first_entry(pattern.text(), &entry); found; found = find_next_entry(&entry)) {
-        if (is_directory(entry) && ((flags & WALK_DIRECTORIES) == 0 || is_dot_entry(entry))) continue;
-        output.append(join_path(dir.text(), entry.name.text()));
-        add_size(total, entry.size);
+    Target target;
+    target.output = &output;
+    target.flags = flags;
+    target.pattern = std::move(pattern);
+    walk_level(&target, 1);
+    return target.total;
+}
+
+void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags) {
+    const auto size = static_cast<std::size_t>(count > 0 ? count : 0);
+    std::unique_ptr<Target[]> targets(new Target[size]);
+    for (std::size_t i = 0; i < size; ++i) {
+        targets[i].output = &requests[i].found;
+        targets[i].flags = flags;
+        targets[i].pattern = requests[i].pattern;
     }
-    end_find();
-    order_and_reduce(output, flags, held);
-    if ((flags & WALK_RECURSE) != 0) add_size(total, collect_below(output, flags, dir, filter));
-    return total;
+    walk_level(targets.get(), static_cast<std::int32_t>(size));
+    for (std::size_t i = 0; i < size; ++i) requests[i].total = targets[i].total;
 }

@@ -66,3 +66,17 @@ void end_find();
 // output held. The reductions (WALK_NAMES_ONLY, WALK_NO_EXTENSIONS) apply to the paths
 // this call lists, each once; what the output held before stays as it was.
 std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, String pattern);
+
+// One pattern of collect_files_together and what the walk found for it.
+struct WalkRequest {
+    String pattern;
+    BoxedVector<String> found;
+    std::int64_t total = 0;
+};
+
+// Runs collect_files for each request's pattern with the same flags, into its `found`
+// (cleared first unless WALK_APPEND is set), and sets its `total`: each request gets
+// exactly what collect_files would give it. The walks go down the tree together, so
+// that patterns of one directory are searched one right after the other and the
+// platform can serve them from one reading of it.
+void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags);

@@ -1,8 +1,12 @@
-// Directory search: the whole directory is read at once, filtered with the wildcard
-// matcher, sorted bytewise by name ("." and ".." first, as Windows lists them) and
-// then handed out one entry at a time. The details of every match are read while the
-// directory is open, so a search holds no descriptor while the caller works through
-// it, however deeply searches nest.
+// Directory search: the whole directory is read at once and sorted bytewise by name
+// ("." and ".." first, as Windows lists them); a search filters that reading with the
+// wildcard matcher and hands the matches out one at a time. The details of every
+// match are read while the directory is open, so a search holds no descriptor while
+// the caller works through it, however deeply searches nest.
+//
+// The last reading of a directory named by an absolute path is kept, so that the next
+// search of the same directory that accepts it (FIND_LAST_READING) needs no second
+// reading.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -25,8 +29,6 @@ namespace platform {
 struct Search {
     struct Match {
         std::size_t name = 0;  // offset of the zero-terminated name in `names`
-        int rank = 0;          // 0 for ".", 1 for "..", 2 for every other name
-        unsigned char type = DT_UNKNOWN;
         std::uint32_t attributes = 0;
         FileTime creation_time = 0;
         FileTime last_access_time = 0;
@@ -40,10 +42,38 @@ struct Search {
 
 namespace {
 
+// The entries of one directory as one reading found them, in the order searches serve
+// them.
+struct Reading {
+    struct Entry {
+        std::size_t name = 0;  // offset of the zero-terminated name in `names`
+        int rank = 0;          // 0 for ".", 1 for "..", 2 for every other name
+        unsigned char type = DT_UNKNOWN;
+        std::uint64_t head = 0;  // the first eight bytes, for quick comparison (name_head)
+    };
+    std::string directory;  // the path it was read by; empty when nothing is kept
+    std::string names;
+    std::vector<Entry> entries;
+    bool root = false;  // whether the directory is the root, where the dots are not reported
+
+    const char* name_of(const Entry& entry) const { return names.data() + entry.name; }
+};
+
+Reading last_reading;
+
 int rank_of(const char* name) {
     if (std::strcmp(name, ".") == 0) return 0;
     if (std::strcmp(name, "..") == 0) return 1;
     return 2;
+}
+
+// The first eight bytes of a name (zeros past its end) as a number that compares like
+// the bytes do, so that most names are put in order without comparing them whole.
+std::uint64_t name_head(const char* name, std::size_t length) {
+    std::uint64_t head = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        head = head << 8 | (i < length ? static_cast<unsigned char>(name[i]) : 0u);
+    return head;
 }
 
 // Whether the open directory is the root, where Windows reports no "." and "..".
@@ -53,13 +83,44 @@ bool is_root(int directory) {
            self.st_ino == parent.st_ino;
 }
 
-// Fills in what the caller asked to know of a match; false when it has vanished.
-bool read_details(int directory, const char* name, FindDetail detail, Search::Match& match) {
-    bool kind_known = match.type != DT_UNKNOWN && match.type != DT_LNK;
-    if (detail == FIND_KIND_ONLY && kind_known) {
-        match.attributes = match.type == DT_DIR ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_ARCHIVE;
-        return true;
+// Reads every entry of an open directory whose name fits a DirectoryEntry, sorted.
+void read_entries(DIR* stream, Reading& reading) {
+    reading.names.clear();
+    reading.entries.clear();
+    bool dots = false;
+    while (const dirent* found = readdir(stream)) {
+        std::size_t length = std::strlen(found->d_name);
+        if (length >= sizeof DirectoryEntry::name) continue;
+        reading.entries.push_back(
+            {reading.names.size(), rank_of(found->d_name), found->d_type, name_head(found->d_name, length)});
+        reading.names.append(found->d_name, length + 1);
+        dots = dots || reading.entries.back().rank < 2;
     }
+    // Known now, while the directory is open: a later search may want to report the dots.
+    reading.root = dots && is_root(dirfd(stream));
+    const char* names = reading.names.data();
+    std::sort(reading.entries.begin(), reading.entries.end(),
+              [names](const Reading::Entry& a, const Reading::Entry& b) {
+                  if (a.rank != b.rank) return a.rank < b.rank;
+                  if (a.head != b.head) return a.head < b.head;
+                  return std::strcmp(names + a.name, names + b.name) < 0;
+              });
+    // A directory holds each name once, but one that changes while it is read may show
+    // a name twice; the walk relies on never listing one path twice.
+    const auto end = std::unique(reading.entries.begin(), reading.entries.end(),
+                                 [names](const Reading::Entry& a, const Reading::Entry& b) {
+                                     return a.head == b.head && std::strcmp(names + a.name, names + b.name) == 0;
+                                 });
+    reading.entries.erase(end, reading.entries.end());
+}
+
+// Whether the kind of entry is enough and already known from the reading.
+bool kind_suffices(const Reading::Entry& entry, FindDetail detail) {
+    return (detail & FIND_KIND_ONLY) != 0 && entry.type != DT_UNKNOWN && entry.type != DT_LNK;
+}
+
+// Reads the details of a match from the file system; false when it has vanished.
+bool read_details(int directory, const char* name, Search::Match& match) {
     posix::FileStatus status;
     if (!posix::read_status(directory, name, status)) return false;
     match.attributes = posix::attributes_of(directory, name, status.mode);
@@ -70,32 +131,64 @@ bool read_details(int directory, const char* name, FindDetail detail, Search::Ma
     return true;
 }
 
-// Reads the matching entries of an open directory into `search`.
-void collect_matches(DIR* stream, const char* file_pattern, FindDetail detail, Search& search) {
-    int directory = dirfd(stream);
-    bool dots_matched = false;
-    while (const dirent* found = readdir(stream)) {
-        std::size_t length = std::strlen(found->d_name);
-        if (length >= sizeof DirectoryEntry::name || !wildcard_match(file_pattern, found->d_name, false)) continue;
+// The directory a search reads: opened for a new reading, or (for a search served
+// from the kept one) only when the details of a match are needed. Closed at the end.
+class OpenDirectory {
+public:
+    ~OpenDirectory() {
+        if (stream_ != nullptr)
+            closedir(stream_);
+        else if (descriptor_ >= 0)
+            close(descriptor_);
+    }
+    // Opens the directory for reading; false with the error recorded.
+    bool read(const std::string& path) {
+        stream_ = opendir(path.c_str());
+        if (stream_ == nullptr) return failed();
+        descriptor_ = dirfd(stream_);
+        return true;
+    }
+    DIR* stream() const { return stream_; }
+    // The descriptor, opened now if need be; -1 with the error recorded.
+    int descriptor(const std::string& path) {
+        if (descriptor_ < 0) {
+            descriptor_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (descriptor_ < 0) failed();
+        }
+        return descriptor_;
+    }
+
+private:
+    static bool failed() {
+        // The directory itself is what is missing here, so this is always "path not found".
+        posix::record_errno(errno, true);
+        return false;
+    }
+
+    DIR* stream_ = nullptr;
+    int descriptor_ = -1;
+};
+
+// The matches of the reading, with their details, in its order. False when the
+// directory could not be opened for the details.
+bool collect_matches(const Reading& reading, const char* file_pattern, FindDetail detail, const std::string& path,
+                     OpenDirectory& directory, Search& search) {
+    for (const Reading::Entry& entry : reading.entries) {
+        const char* name = reading.name_of(entry);
+        if ((reading.root && entry.rank < 2) || !wildcard_match(file_pattern, name, false)) continue;
         Search::Match match;
+        if (kind_suffices(entry, detail)) {
+            match.attributes = entry.type == DT_DIR ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_ARCHIVE;
+        } else {
+            const int descriptor = directory.descriptor(path);
+            if (descriptor < 0) return false;
+            if (!read_details(descriptor, name, match)) continue;
+        }
         match.name = search.names.size();
-        match.rank = rank_of(found->d_name);
-        match.type = found->d_type;
-        dots_matched = dots_matched || match.rank < 2;
-        search.names.append(found->d_name, length + 1);
+        search.names.append(name, std::strlen(name) + 1);
         search.matches.push_back(match);
     }
-    if (dots_matched && is_root(directory))
-        std::erase_if(search.matches, [](const Search::Match& match) { return match.rank < 2; });
-    const char* names = search.names.data();
-    std::sort(search.matches.begin(), search.matches.end(), [names](const Search::Match& a, const Search::Match& b) {
-        if (a.rank != b.rank) return a.rank < b.rank;
-        return std::strcmp(names + a.name, names + b.name) < 0;
-    });
-    std::size_t kept = 0;
-    for (Search::Match& match : search.matches)
-        if (read_details(directory, names + match.name, detail, match)) search.matches[kept++] = match;
-    search.matches.resize(kept);
+    return true;
 }
 
 bool serve_next(Search& search, DirectoryEntry& entry) {
@@ -120,21 +213,24 @@ bool serve_next(Search& search, DirectoryEntry& entry) {
 Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail) {
     if (!path_given(pattern)) return nullptr;
     const char* slash = std::strrchr(pattern, '/');
-    std::string directory = slash == nullptr ? "." : slash == pattern ? "/" : std::string(pattern, slash);
+    std::string path = slash == nullptr ? "." : slash == pattern ? "/" : std::string(pattern, slash);
     const char* file_pattern = slash == nullptr ? pattern : slash + 1;
 
-    int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* stream = descriptor >= 0 ? fdopendir(descriptor) : nullptr;
-    if (stream == nullptr) {
-        int error = errno;
-        if (descriptor >= 0) close(descriptor);
-        // The directory itself is what is missing here, so this is always "path not found".
-        posix::record_errno(error, true);
-        return nullptr;
+    OpenDirectory directory;
+    const bool reuse = (detail & FIND_LAST_READING) != 0 && !last_reading.directory.empty() &&
+                       last_reading.directory == path;
+    if (!reuse) {
+        last_reading.directory.clear();
+        if (!directory.read(path)) return nullptr;
+        read_entries(directory.stream(), last_reading);
+        // A relative path names another directory once the current one changes.
+        if (path[0] == '/') last_reading.directory = path;
     }
     Search* search = new Search;
-    collect_matches(stream, file_pattern, detail, *search);
-    closedir(stream);
+    if (!collect_matches(last_reading, file_pattern, detail, path, directory, *search)) {
+        delete search;
+        return nullptr;
+    }
     if (search->matches.empty()) {
         delete search;
         set_last_error(SYSTEM_ERROR_FILE_NOT_FOUND);

@@ -165,6 +165,34 @@ TEST(BoxedVector, StringElements) {
     EXPECT_EQ((std::vector<std::string>{"x", "y", "a", "b"}), texts(v));
 }
 
+TEST(BoxedVector, TakeAllMovesElementsWithoutCopying) {
+    BoxedVector<String> v;
+    make(v, {"a", "b"});
+    v.remove_first();  // element 0 no longer in slot 0
+    BoxedVector<String> other;
+    make(other, {"x", "y", "z"});
+    const String* x = other.at(0);
+    const char* x_text = x->text();
+    v.take_all(other);
+    EXPECT_EQ((std::vector<std::string>{"b", "x", "y", "z"}), texts(v));
+    EXPECT_EQ(x, v.at(1));
+    EXPECT_EQ(x_text, v.at(1)->text());
+    EXPECT_EQ(0, other.count);
+    EXPECT_EQ(nullptr, other.items);
+    expect_layout(v);
+    // Into an empty vector, from an empty one, and from itself.
+    BoxedVector<String> empty;
+    empty.take_all(v);
+    EXPECT_EQ((std::vector<std::string>{"b", "x", "y", "z"}), texts(empty));
+    empty.take_all(other);
+    empty.take_all(empty);
+    EXPECT_EQ(4, empty.count);
+    expect_layout(empty);
+    // Taken elements go with the vector that took them.
+    other.append(String("again"));
+    EXPECT_STREQ("again", other.at(0)->text());
+}
+
 RUBO_CHILD(vector_index_past_end) {
     BoxedVector<String> v;
     make(v, {"a", "b", "c"});

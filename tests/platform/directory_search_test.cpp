@@ -177,6 +177,32 @@ TEST(DirectorySearch, SearchesNestWithoutDisturbingEachOther) {
     EXPECT_EQ((std::vector<std::string>{"one/1.txt", "two/2.txt"}), seen);
 }
 
+// A search that may take the last reading of its directory finds what a fresh one
+// finds while nothing has changed, details and dots included.
+TEST(DirectorySearch, LastReadingServesLikeAFreshReading) {
+    ScratchDirectory dir;
+    dir.write_file("a.obj", "123");
+    dir.write_file("b.txt", "1234567");
+    dir.make_directory("sub");
+    const platform::FindDetail again = platform::FIND_LAST_READING;
+    for (const char* first : {"*.obj", "nothing.zzz"}) {
+        search(dir / first);
+        const std::vector<std::string> all = names(search(dir / "*.*"));
+        search(dir / first);
+        EXPECT_EQ(all, names(search(dir / "*.*", platform::FIND_KIND_ONLY | again))) << first;
+        search(dir / first);
+        std::vector<platform::DirectoryEntry> text = search(dir / "*.txt", again);
+        ASSERT_EQ(1u, text.size()) << first;
+        EXPECT_EQ(7u, text[0].size_low);
+        EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE, text[0].attributes);
+    }
+    search(windows ? "C:\\*.zzz" : "/*.zzz");
+    std::vector<std::string> root = names(search(windows ? "C:\\*" : "/*", again));
+    EXPECT_FALSE(root.empty());
+    EXPECT_EQ(root.end(), std::find(root.begin(), root.end(), "."));
+    EXPECT_EQ(root.end(), std::find(root.begin(), root.end(), ".."));
+}
+
 TEST(DirectorySearch, RootHasNoDotEntries) {
     std::vector<std::string> found = names(search(windows ? "C:\\*" : "/*"));
     EXPECT_FALSE(found.empty());
@@ -224,6 +250,49 @@ TEST(DirectorySearch, ReadOnlyAndLinksComeFromTheEntryItself) {
     EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE, entry_named(entries, "file")->attributes);
     EXPECT_EQ(3u, entry_named(entries, "file")->size_low);
     EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE | platform::ATTRIBUTE_READ_ONLY, entry_named(entries, "locked")->attributes);
+}
+
+// The reading is kept for the same directory named by the same absolute path, and
+// only its names and kinds are: details are read anew.
+TEST(DirectorySearch, LastReadingIsKeptForOneAbsoluteDirectory) {
+    ScratchDirectory dir;
+    dir.write_file("a.obj", "123");
+    dir.make_directory("gone");
+    dir.write_file("gone/x.obj");
+    const platform::FindDetail again = platform::FIND_LAST_READING;
+    search(dir / "*.obj");
+    dir.write_file("new.obj");
+    dir.write_file("a.obj", "12345");
+    std::vector<platform::DirectoryEntry> found = search(dir / "*.obj", again);
+    ASSERT_EQ((std::vector<std::string>{"a.obj"}), names(found));
+    EXPECT_EQ(5u, found[0].size_low);
+    // A file gone since the reading is left out when its details are read.
+    std::filesystem::remove(dir / "a.obj");
+    search(dir / "*.obj");
+    std::filesystem::remove(dir / "new.obj");
+    platform::DirectoryEntry entry;
+    EXPECT_EQ(nullptr, platform::find_first((dir / "*.obj").c_str(), entry, again));
+    EXPECT_EQ(platform::SYSTEM_ERROR_FILE_NOT_FOUND, platform::last_error());
+    // Another directory searched in between, or another spelling, reads anew.
+    dir.write_file("new.obj");
+    search(dir / "*.obj");
+    dir.write_file("newer.obj");
+    search(dir / "gone/*.obj");
+    EXPECT_EQ((std::vector<std::string>{"new.obj", "newer.obj"}), names(search(dir / "*.obj", again)));
+    dir.write_file("newest.obj");
+    EXPECT_EQ(3u, search(dir / "./*.obj", again).size());
+    // A directory removed since the reading fails as a missing one does.
+    search(dir / "gone/*.obj");
+    std::filesystem::remove_all(dir / "gone");
+    EXPECT_EQ(nullptr, platform::find_first((dir / "gone/*.obj").c_str(), entry, again));
+    EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
+    // A relative path may name another directory next time: never kept.
+    std::string before = std::filesystem::current_path().string();
+    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    search("*.obj");
+    dir.write_file("relative.obj");
+    EXPECT_EQ(4u, search("*.obj", again).size());
+    ASSERT_EQ(0, chdir(before.c_str()));
 }
 
 TEST(DirectorySearch, BackslashesAndRelativePatternsAreNames) {

@@ -36,6 +36,32 @@ TEST(PathIndex, FoldingStyleFoldsAsciiLettersOnly) {
     EXPECT_EQ(2u, index.count());
 }
 
+// Paths are hashed several bytes at a time: a letter in the other case is the same path
+// in the folding style wherever it stands in a word, and the bytes next to the letters
+// in the code table are never taken for letters.
+TEST(PathIndex, EveryByteCountsAndOnlyLettersFold) {
+    const std::string base = "/abcdefghijklmnopqrstuvwxyz";
+    PathIndex exact(true), folding(false);
+    const String path(base.c_str());
+    exact.add(path);
+    folding.add(path);
+    for (std::size_t i = 1; i < base.size(); ++i) {
+        std::string other = base;
+        other[i] = static_cast<char>(other[i] - 32);
+        EXPECT_EQ(nullptr, exact.find(String(other.c_str()))) << other;
+        EXPECT_EQ(&path, folding.find(String(other.c_str()))) << other;
+        for (const char neighbour : {'@', '[', '`', '{', '\xc1', '\xe1'}) {
+            other[i] = neighbour;
+            EXPECT_EQ(nullptr, exact.find(String(other.c_str()))) << other;
+            EXPECT_EQ(nullptr, folding.find(String(other.c_str()))) << other;
+        }
+    }
+    const String upper("/ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    EXPECT_EQ(&path, folding.find(upper, folding.hash_of(upper)));
+    EXPECT_EQ(nullptr, folding.find(String((base + "/").c_str())));
+    EXPECT_EQ(nullptr, folding.find(String(base.substr(0, 16).c_str())));
+}
+
 TEST(PathIndex, FindsEveryPathAfterGrowing) {
     PathIndex index(true);
     std::vector<String> paths;

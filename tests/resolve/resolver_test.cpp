@@ -153,6 +153,32 @@ TEST_F(ResolverTree, BaseLengthsNameTheDirectoryEachPatternWasSearchedIn) {
     EXPECT_EQ((std::vector<std::int32_t>{top, top, src, src}), got);
 }
 
+// The pieces of a line are searched together, but each piece's messages still come in
+// its turn: a piece that matched nothing is reported after the duplicates of the
+// pieces before it and before those of the pieces after it.
+TEST_F(ResolverTree, MessagesOfALineComeInTheOrderOfItsPieces) {
+    const Resolved got = run("*.obj;*.obj;*.zzz;*.res;*.res /s;*.yyy");
+    EXPECT_EQ(natives({"a.obj", "src/b.obj", "a.res", "src/b.res", "src/deep/c.res"}), got.files);
+    // With a line directory too.
+    const Resolved src = run(native_relative("src/*.obj;*.zzz;*.res;*.obj"));
+    EXPECT_EQ(natives({"src/b.obj", "src/b.res", "src/deep/c.res"}), src.files);
+    EXPECT_EQ(message(tree.native("src/*.zzz"), no_match, 1) + duplicate(tree.native("src/b.obj")), src.problems);
+    EXPECT_EQ(duplicate(tree.native("a.obj")) + duplicate(tree.native("src/b.obj")) +
+                  message(tree.native("*.zzz"), no_match, 1) + duplicate(tree.native("a.res")) +
+                  duplicate(tree.native("src/b.res")) + duplicate(tree.native("src/deep/c.res")) +
+                  message(tree.native("*.yyy"), no_match, 1),
+              got.problems);
+    EXPECT_EQ(202 + 22020, got.total);
+}
+
+TEST_F(ResolverTree, DuplicatesOfEveryEarlierPieceAreCaught) {
+    for (const char* specification : {"*.obj;*.res;a.o*;b.r*", "*.obj\n*.res\r\na.o*;b.r*"}) {
+        const Resolved got = run(specification, WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS);
+        EXPECT_EQ(natives({"a.obj", "src/b.obj", "a.res", "src/b.res", "src/deep/c.res"}), got.files);
+        EXPECT_EQ(duplicate(tree.native("a.obj")) + duplicate(tree.native("src/b.res")), got.problems);
+    }
+}
+
 TEST_F(ResolverTree, MissingDefaultDirectoryIsReportedFirst) {
     const std::string gone = tree.native("gone");
     const Resolved got = resolve("*.obj", gone.c_str(), WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS);

@@ -103,6 +103,42 @@ TEST_F(WalkTree, NothingFromMissingPlacesOrEmptyNames) {
     EXPECT_EQ(Paths{}, walk(tree.native("s/") + " /s", 0));
 }
 
+// Walking patterns together gives each what a walk of it alone gives, whatever the
+// others ask for: other directories, recursion by suffix, no file name at all.
+TEST_F(WalkTree, PatternsWalkedTogetherGetWhatEachWouldAlone) {
+    tree.file("s/t/e.txt", 50000);
+    tree.file("s/t/u/v/f.obj", 600000);
+    const std::vector<std::string> patterns = {
+        tree.native("*.obj"), tree.native("*.txt") + " /s", tree.native("*.zzz"), tree.native("s/*.obj"),
+        tree.native("s/"),    tree.native("t"),             tree.native("*.obj"), tree.native("s/t/u/*")};
+    for (const std::uint32_t flags : {0u, WALK_RECURSE, WALK_RECURSE | WALK_DIRECTORIES | WALK_SORT_BY_NAME,
+                                      WALK_RECURSE | WALK_NAMES_ONLY | WALK_SORT_BY_TIME}) {
+        std::vector<WalkRequest> requests(patterns.size());
+        for (std::size_t i = 0; i < patterns.size(); ++i) {
+            requests[i].pattern = patterns[i].c_str();
+            requests[i].found.append(String("held before"));
+            requests[i].total = -7;
+        }
+        collect_files_together(requests.data(), static_cast<std::int32_t>(requests.size()), flags);
+        EXPECT_EQ(0, search_stack().count);
+        for (std::size_t i = 0; i < patterns.size(); ++i) {
+            std::int64_t total = -1;
+            EXPECT_EQ(walk(patterns[i], flags, &total), contents(requests[i].found)) << patterns[i] << ' ' << flags;
+            EXPECT_EQ(total, requests[i].total) << patterns[i] << ' ' << flags;
+        }
+    }
+    // With WALK_APPEND each output keeps what it held.
+    WalkRequest kept[2];
+    kept[0].pattern = tree.native("*.obj").c_str();
+    kept[1].pattern = tree.native("*.txt").c_str();
+    kept[1].found.append(String("first"));
+    collect_files_together(kept, 2, WALK_APPEND | WALK_NAMES_ONLY);
+    EXPECT_EQ((Paths{"a.obj"}), contents(kept[0].found));
+    EXPECT_EQ((Paths{"first", "a.txt"}), contents(kept[1].found));
+    collect_files_together(kept, 0, WALK_RECURSE);
+    EXPECT_EQ(1, kept[0].found.count);
+}
+
 // Sorting is per directory: a subdirectory's block still follows its parent's.
 TEST(Walk, NameSortStaysWithinEachDirectory) {
     TempTree tree;

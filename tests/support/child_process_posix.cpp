@@ -28,6 +28,15 @@ ChildResult run_program(const ProgramRun& run) {
     for (const std::string& argument : run.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
+    // Input that fits in the pipe at once is there before the child starts, so that it
+    // is waiting when the child first looks (a key pressed ahead); a longer one is fed
+    // by a thread as the child reads.
+    size_t done = 0;
+    if (run.input.size() <= PIPE_BUF) {
+        ssize_t n = write(to_child[1], run.input.data(), run.input.size());
+        if (n > 0) done = static_cast<size_t>(n);
+    }
+
     pid_t pid = fork();
     if (pid == 0) {
         dup2(to_child[0], 0);
@@ -44,7 +53,6 @@ ChildResult run_program(const ProgramRun& run) {
     close(to_child[0]);
     close(from_child[1]);
     std::thread writer([&] {
-        size_t done = 0;
         while (done < run.input.size()) {
             ssize_t n = write(to_child[1], run.input.data() + done, run.input.size() - done);
             if (n <= 0) break;
