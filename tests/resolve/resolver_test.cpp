@@ -142,7 +142,7 @@ TEST_F(ResolverTree, BaseLengthsNameTheDirectoryEachPatternWasSearchedIn) {
     List<String> files;
     List<std::int32_t> bases;
     bases.append(99);
-    const std::string specification = "*.obj;*.obj;*.zzz\n " + native_relative("src/*.res /S");
+    const std::string specification = "*.obj;*.obj;*.zzz\n " + native_relative("src/*.res") + " /S";
     resolve_file_spec(specification.c_str(), files, tree.path().c_str(), nullptr, nullptr, nullptr,
                       WALK_RECURSE, &bases);
     std::vector<std::int32_t> got;
