@@ -90,12 +90,13 @@ int run(int argc, char** argv) {
     std::int32_t deleted = 0;
     std::int32_t failed = 0;
     bool aborted = false;
+    FileEraser eraser;
     Iterator<std::int32_t> base_length(&base_lengths);
     for (Iterator<String> walk(&files); walk.next() && base_length.next();) {
         write_output("Deleting ");
         write(*walk.element);
         if (!flush_output()) return EXIT_FATAL;
-        const bool ok = erase_file_below(walk.element->text(), *base_length.element);
+        const bool ok = eraser.erase_below(walk.element->text(), *base_length.element);
         write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
         ++(ok ? deleted : failed);
         if (abort_requested()) {

@@ -32,8 +32,13 @@ bool erase_file(const char* path) {
     return false;
 }
 
-bool erase_file_below(const char* path, int base_length) {
-    return !is_empty(path) && base_length > 0 && platform::delete_file_below(path, static_cast<std::size_t>(base_length));
+FileEraser::FileEraser() : chain_(platform::new_directory_chain()) {}
+
+FileEraser::~FileEraser() { platform::free_directory_chain(chain_); }
+
+bool FileEraser::erase_below(const char* path, int base_length) {
+    return !is_empty(path) && base_length > 0 &&
+           platform::delete_file_below(path, static_cast<std::size_t>(base_length), chain_);
 }
 
 bool set_read_only(const char* path, bool on) {

@@ -9,12 +9,30 @@
 // the deletion fails, the file is left as it was, read-only mark included.
 bool erase_file(const char* path);
 
-// Deletes a file that was found below a directory, and never anything outside it: the
-// first `base_length` characters of the path name that directory, and every directory
-// on the rest of the path must still be a real directory, not a link, when the file is
-// deleted, or nothing is. The read-only mark is handled as erase_file does. False for a
-// base length that does not leave a file name inside the path.
-bool erase_file_below(const char* path, int base_length);
+namespace platform {
+class DirectoryChain;
+}
+
+// Deletes files found below directories, one after another, and never anything outside
+// them: the first `base_length` characters of a path name the directory the file was
+// found below, and every directory on the rest of the path must be a real directory,
+// not a link, when it is opened for the deletion, or nothing is deleted. The read-only
+// mark is handled as erase_file does. False for a base length that does not leave a
+// file name inside the path. The directories passed through for one file stay open for
+// the next, so a file in the same directories as the one before costs no look-up on the
+// way; a directory held that way is the real one that was opened under its name.
+class FileEraser {
+public:
+    FileEraser();
+    ~FileEraser();
+    FileEraser(const FileEraser&) = delete;
+    FileEraser& operator=(const FileEraser&) = delete;
+
+    bool erase_below(const char* path, int base_length);
+
+private:
+    platform::DirectoryChain* chain_;
+};
 
 // Sets (on) or clears the read-only mark; true when the file ends up in that state. A
 // file already in it is not written to.

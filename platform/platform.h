@@ -95,11 +95,12 @@ bool delete_file(const char* path);
 // directory. The first `base_length` bytes of `path` name the directory, which is taken
 // as it stands (links in it are followed); the rest, after a separator, leads from
 // there to the file. Every directory on that rest must be a real directory, not a
-// symbolic link or junction, at the moment of the removal, else nothing is removed and
-// the call fails (3 path not found, or 1921 for a link loop). A "." or ".." on the way
-// fails with 123, a base that is empty or not followed by a separator with 87, a
+// symbolic link or junction, when it is opened for the removal, else nothing is removed
+// and the call fails (3 path not found, or 1921 for a link loop). A "." or ".." on the
+// way fails with 123, a base that is empty or not followed by a separator with 87, a
 // directory at the end with 5. A read-only file is removed too: its mark is cleared
-// first, never through a link, and set again when the removal fails.
+// first where the platform needs that, never through a link, and set again when the
+// removal fails.
 //
 // POSIX systems: the directory is opened, then each directory below it relative to the
 // one above, refusing links, and the file is removed relative to the last one; since no
@@ -107,7 +108,15 @@ bool delete_file(const char* path);
 // moment cannot lead the removal elsewhere. Windows: each directory on the way is held
 // open, refusing a reparse point and not sharing deletion, until the file is gone, so
 // that none of them can be renamed, removed or replaced meanwhile.
-bool delete_file_below(const char* path, std::size_t base_length);
+//
+// With a chain, the directories opened for one removal stay open for the next: those
+// that the next path shares are not opened again, the others are closed. A directory
+// held that way is still the real directory that was opened under its name, even if the
+// name has since been given to a link. Without a chain everything is closed at once.
+class DirectoryChain;
+DirectoryChain* new_directory_chain();
+void free_directory_chain(DirectoryChain* chain);
+bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain* chain = nullptr);
 
 // Converts a file time to the local time zone and breaks it down. Fails with 87 for
 // times the platform cannot represent (from 2^63 on).

@@ -32,7 +32,7 @@ inline constexpr std::uint32_t RESOLVE_REPORT_EMPTY = 0x400;      // a blank spe
 // files that each pattern matched (a file matched twice counts twice); `base_lengths`,
 // at the same position as each listed file, the length of the directory its pattern was
 // searched in, which the file's path begins with: what lies below it was found by the
-// walk, and a deletion can insist that it still be real directories (erase_file_below).
+// walk, and a deletion can insist that it still be real directories (FileEraser).
 //
 // A pattern that cannot be made absolute, because neither its line nor the default
 // directory gives it an absolute directory, is reported as not absolute and never

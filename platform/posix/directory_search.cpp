@@ -87,17 +87,23 @@ bool is_root(int directory) {
 void read_entries(DIR* stream, Reading& reading) {
     reading.names.clear();
     reading.entries.clear();
-    bool dots = false;
+    ino_t dot_numbers[2] = {0, 0};
+    bool dots[2] = {false, false};
     while (const dirent* found = readdir(stream)) {
         std::size_t length = std::strlen(found->d_name);
         if (length >= sizeof DirectoryEntry::name) continue;
-        reading.entries.push_back(
-            {reading.names.size(), rank_of(found->d_name), found->d_type, name_head(found->d_name, length)});
+        const int rank = rank_of(found->d_name);
+        reading.entries.push_back({reading.names.size(), rank, found->d_type, name_head(found->d_name, length)});
         reading.names.append(found->d_name, length + 1);
-        dots = dots || reading.entries.back().rank < 2;
+        if (rank < 2) {
+            dots[rank] = true;
+            dot_numbers[rank] = found->d_ino;
+        }
     }
     // Known now, while the directory is open: a later search may want to report the dots.
-    reading.root = dots && is_root(dirfd(stream));
+    // Only where "." and ".." are listed as one file can the directory be the root; the
+    // status calls that make sure are spared everywhere else.
+    reading.root = dots[0] && dots[1] && dot_numbers[0] == dot_numbers[1] && is_root(dirfd(stream));
     const char* names = reading.names.data();
     std::sort(reading.entries.begin(), reading.entries.end(),
               [names](const Reading::Entry& a, const Reading::Entry& b) {

@@ -22,7 +22,7 @@ TEST(FileSystem, NullAndEmptyPathsFailWithoutAskingThePlatform) {
     for (const char* path : {static_cast<const char*>(nullptr), ""}) {
         platform::set_last_error(1234);
         EXPECT_FALSE(erase_file(path));
-        EXPECT_FALSE(erase_file_below(path, 1));
+        EXPECT_FALSE(FileEraser().erase_below(path, 1));
         EXPECT_FALSE(set_read_only(path, true));
         EXPECT_FALSE(set_read_only(path, false));
         EXPECT_EQ(0xFFFFFFFFu, get_attributes(path));
@@ -55,9 +55,10 @@ TEST(FileSystem, FileBelowADirectoryIsErased) {
     const std::string file = scratch / "s/locked.obj";
     EXPECT_TRUE(set_read_only(file.c_str(), true));
     platform::set_last_error(1234);
-    for (int base : {-1, 0}) EXPECT_FALSE(erase_file_below(file.c_str(), base));
+    FileEraser eraser;
+    for (int base : {-1, 0}) EXPECT_FALSE(eraser.erase_below(file.c_str(), base));
     EXPECT_EQ(1234u, platform::last_error());
-    EXPECT_TRUE(erase_file_below(file.c_str(), static_cast<int>(scratch.path().size())));
+    EXPECT_TRUE(eraser.erase_below(file.c_str(), static_cast<int>(scratch.path().size())));
     EXPECT_FALSE(fs::exists(file));
 }
 

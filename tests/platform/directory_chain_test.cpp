@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tests/support/scratch_directory.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+using rubo::test::ScratchDirectory;
+namespace fs = std::filesystem;
+
+struct ChainDeleter {
+    void operator()(platform::DirectoryChain* chain) const { platform::free_directory_chain(chain); }
+};
+using Chain = std::unique_ptr<platform::DirectoryChain, ChainDeleter>;
+
+Chain new_chain() { return Chain(platform::new_directory_chain()); }
+
+// A file with its directories.
+void make_file(const ScratchDirectory& base, const std::string& relative) {
+    const std::size_t slash = relative.rfind('/');
+    if (slash != std::string::npos) base.make_directory(relative.substr(0, slash));
+    base.write_file(relative);
+}
+
+bool delete_below(platform::DirectoryChain* chain, const ScratchDirectory& base, const std::string& relative) {
+    const std::string path = base / relative;
+    return platform::delete_file_below(path.c_str(), base.path().size(), chain);
+}
+
+// One chain through paths that share some directories and not others: names that begin
+// alike, a shorter path after a longer one, a failure on the way, another base, and a
+// path deeper than the chain holds.
+TEST(DirectoryChain, EveryPathLeadsToItsOwnFile) {
+    ScratchDirectory base;
+    ScratchDirectory other;
+    std::string deep = "d";
+    for (int level = 1; level < 70; ++level) deep.append("/d");
+    std::vector<std::string> files = {"ab/x", "ab/c/x", "ab/c/y", "a/x", "x", "ab/x2", "a/b/c/x"};
+    for (const char* name : {"/x", "/y", "/z"}) files.push_back(deep + name);
+    files.insert(files.end() - 1, "d/d/x");
+    for (const std::string& file : files) make_file(base, file);
+    make_file(base, "keep");
+    make_file(base, "ab/c/keep");
+    make_file(other, "ab/x");
+
+    Chain chain = new_chain();
+    EXPECT_TRUE(delete_below(chain.get(), base, "ab/x"));
+    EXPECT_TRUE(delete_below(chain.get(), other, "ab/x"));
+    EXPECT_FALSE(delete_below(chain.get(), base, "missing/x"));
+    EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
+    EXPECT_FALSE(delete_below(chain.get(), base, "ab/c/missing"));
+    EXPECT_EQ(platform::SYSTEM_ERROR_FILE_NOT_FOUND, platform::last_error());
+    for (std::size_t i = 1; i < files.size(); ++i) EXPECT_TRUE(delete_below(chain.get(), base, files[i])) << files[i];
+    for (const std::string& file : files) EXPECT_FALSE(fs::exists(base / file)) << file;
+    EXPECT_FALSE(fs::exists(other / "ab/x"));
+    EXPECT_TRUE(fs::exists(base / "keep"));
+    EXPECT_TRUE(fs::exists(base / "ab/c/keep"));
+}
+
+// Directories that the next path no longer passes through are let go: on Windows a held
+// directory could not be removed.
+TEST(DirectoryChain, LetsGoOfDirectoriesItLeaves) {
+    ScratchDirectory base;
+    make_file(base, "a/b/x");
+    make_file(base, "c/y");
+    Chain chain = new_chain();
+    EXPECT_TRUE(delete_below(chain.get(), base, "a/b/x"));
+    EXPECT_TRUE(delete_below(chain.get(), base, "c/y"));
+    std::error_code error;
+    fs::remove_all(base / "a", error);
+    EXPECT_FALSE(error) << error.message();
+    EXPECT_FALSE(fs::exists(base / "a"));
+}
+
+#ifndef _WIN32
+// A directory exchanged for a link between two removals: the chain still holds the real
+// directory, so the second removal happens there, and never where the link leads.
+TEST(PosixDirectoryChain, HeldDirectoryOutlivesItsNameBeingGivenToALink) {
+    ScratchDirectory tree;
+    ScratchDirectory outside;
+    make_file(tree, "sub/x");
+    make_file(tree, "sub/y");
+    make_file(outside, "victim/y");
+    Chain chain = new_chain();
+    EXPECT_TRUE(delete_below(chain.get(), tree, "sub/x"));
+    fs::rename(tree / "sub", outside / "moved");
+    ASSERT_EQ(0, symlink((outside / "victim").c_str(), (tree / "sub").c_str()));
+    EXPECT_TRUE(delete_below(chain.get(), tree, "sub/y"));
+    EXPECT_FALSE(fs::exists(outside / "moved/y"));
+    EXPECT_TRUE(fs::exists(outside / "victim/y"));
+    // Once the chain has left the directory, the name is looked up again and the link
+    // refused.
+    make_file(tree, "other/z");
+    EXPECT_TRUE(delete_below(chain.get(), tree, "other/z"));
+    EXPECT_FALSE(delete_below(chain.get(), tree, "sub/y"));
+    EXPECT_TRUE(fs::exists(outside / "victim/y"));
+}
+#endif
+
+}  // namespace
