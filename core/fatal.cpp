@@ -18,7 +18,7 @@ bool exit_started = false;
 // run once; a report raised while they run ends the process without running them again.
 [[noreturn]] void end_process() {
     flush_output();
-    if (exit_started) std::_Exit(1);
+    if (exit_started) platform::exit_at_once(1);
     exit_started = true;
     std::exit(1);
 }

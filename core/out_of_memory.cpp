@@ -68,7 +68,7 @@ void out_of_memory_handler(std::size_t requested) {
             flush_output();
             platform::write_output(second_failure_text, sizeof second_failure_text - 1);
         }
-        std::_Exit(1);
+        platform::exit_at_once(1);
     }
     std::free(reserve);
     reserve = nullptr;

@@ -281,6 +281,10 @@ bool key_pending();
 // echo and line editing off, until the process ends in whatever way.
 int read_key();
 
+// Ends the process at once with exit code `code`: no exit-time work is done, except
+// that a POSIX terminal first gets back the settings that the console calls changed.
+[[noreturn]] void exit_at_once(int code);
+
 // Writes bytes to standard output as they stand (no line-end translation on any
 // platform). False when the bytes could not all be written, a reader that has gone
 // away (a closed pipe) included: on POSIX systems the first call makes the process

@@ -144,4 +144,9 @@ KeyQueue& console_keys() {
     return keys;
 }
 
+void exit_at_once(int code) {
+    restore_terminal();
+    std::_Exit(code);
+}
+
 }  // namespace platform

@@ -10,6 +10,13 @@
 #include "core/startup_objects.h"
 #include "tests/support/expect_child.h"
 
+#ifndef _WIN32
+#include <termios.h>
+
+#include "platform/platform.h"
+#include "tests/support/terminal_posix.h"
+#endif
+
 #if defined(__linux__)
 #include <sys/resource.h>
 #include <unistd.h>
@@ -49,6 +56,16 @@ RUBO_CHILD(oom_while_reporting) {
     return 0;
 }
 
+#ifndef _WIN32
+// The same with a terminal whose settings the first console call changed.
+RUBO_CHILD(oom_while_reporting_at_terminal) {
+    platform::key_pending();
+    fatal_hook_list().append(allocate_while_reporting);
+    sink = ::operator new[](impossible);
+    return 0;
+}
+#endif
+
 TEST(OutOfMemory, ReportsTheRequestedSize) {
     rubo::test::expect_child("oom_object_allocator", 1, report + "70,368,744,177,664\r\n");
     rubo::test::expect_child("oom_heap_routine", 1, report + "18,446,744,073,709,551,615\r\n");
@@ -58,6 +75,16 @@ TEST(OutOfMemory, FailingAgainWhileReportingEndsPlainly) {
     rubo::test::expect_child("oom_while_reporting", 1,
                              "Out Of Memory.  Make sure your hard drive is not full.\r\n");
 }
+
+#ifndef _WIN32
+TEST(OutOfMemory, FailingAgainWhileReportingGivesTheTerminalBack) {
+    rubo::test::TerminalChild child("oom_while_reporting_at_terminal");
+    EXPECT_EQ(1, child.wait_exit());
+    const termios settings = child.settings();
+    EXPECT_NE(0u, settings.c_lflag & ECHO);
+    EXPECT_NE(0u, settings.c_lflag & ICANON);
+}
+#endif
 
 #if defined(__linux__)
 // A real shortage: the address space is capped a little above what the process uses.

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/terminal.h"
 #include "tests/e2e/tool_run.h"
 
 namespace rubo::test {
@@ -85,6 +86,34 @@ TEST(OutOfMemory, EveryFailedRequestEndsInTheReportAfterAnHonestAccount) {
         EXPECT_EQ("\r\n", size.substr(size.size() - 2)) << context;
         EXPECT_EQ(std::string::npos, size.substr(0, size.size() - 2).find_first_not_of("0123456789,")) << context;
         expect_deleted_only_when_told(tree, before, context, false);
+    }
+    EXPECT_TRUE(completed);
+}
+
+// The same at a terminal, where the prompt is answered and the keys are read between
+// files with line editing and echo off: whichever request fails, the terminal is given
+// back as it was found.
+TEST(OutOfMemory, AtATerminalEveryFailedRequestGivesTheTerminalBack) {
+    TempTree tree;
+    const std::string report = "Out Of Memory.  Make sure your hard drive is not full.\nRequested size = ";
+    bool completed = false;
+    for (int request = 1; request < 5000 && !completed; ++request) {
+        plant(tree);
+        const std::string context = "request " + std::to_string(request);
+        setenv("RUBO_FAIL_ALLOCATION", std::to_string(request).c_str(), 1);
+        TerminalRun run(fault_tool_path(), {"*.zzz;*.obj"}, tree.path());
+        unsetenv("RUBO_FAIL_ALLOCATION");
+        ASSERT_TRUE(run.started()) << context;
+        run.type("y");
+        const ChildResult result = run.finish();
+        EXPECT_TRUE(run.line_editing()) << context;
+        completed = result.exit_code == 0;
+        if (!completed) {
+            ASSERT_EQ(1, result.exit_code) << context << ": " << result.output;
+            const std::size_t at = result.output.find(report);
+            ASSERT_NE(std::string::npos, at) << context << ": " << result.output;
+            expect_deleted_only_when_told(tree, result.output.substr(0, at), context, false);
+        }
     }
     EXPECT_TRUE(completed);
 }
