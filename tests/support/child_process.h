@@ -26,6 +26,41 @@ struct ProgramRun {
 
 ChildResult run_program(const ProgramRun& run);
 
+#ifdef _WIN32
+// A program whose standard input and output are pipes that the test writes and reads
+// while it runs, so that it can change the tree while the program waits for a key.
+// (POSIX tests do this at a terminal.) The run's `input` is not written.
+class PipedRun {
+public:
+    explicit PipedRun(const ProgramRun& run);
+    PipedRun(const std::string& program, const std::vector<std::string>& arguments, const std::string& directory)
+        : PipedRun(ProgramRun{program, arguments, "", directory}) {}
+    ~PipedRun();
+    PipedRun(const PipedRun&) = delete;
+    PipedRun& operator=(const PipedRun&) = delete;
+
+    bool started() const { return process_ != nullptr; }
+
+    // Writes bytes to the program's standard input; ends that input.
+    void type(const std::string& bytes);
+    void end_input();
+
+    // Reads standard output until it holds `text`; false when the output ended first.
+    bool wait_for_output(const std::string& text);
+
+    // Reads the rest of standard output and waits for the program to end.
+    ChildResult finish();
+
+private:
+    bool read_some();
+
+    void* process_ = nullptr;
+    void* input_ = nullptr;
+    void* output_ = nullptr;
+    std::string output_so_far_;
+};
+#endif
+
 // Runs this executable again so that it performs the routine registered as `name`
 // (with RUBO_CHILD) and exits with its result.
 ChildResult run_child(const char* name, const std::string& input = "");

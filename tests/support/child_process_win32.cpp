@@ -38,14 +38,19 @@ std::string own_path() {
     return std::string(path, n);
 }
 
-ChildResult run_program(const ProgramRun& run) {
-    ChildResult result;
+PipedRun::PipedRun(const ProgramRun& run) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE in_read, in_write, out_read, out_write;
-    if (!CreatePipe(&in_read, &in_write, &inherit, 0)) return result;
-    if (!CreatePipe(&out_read, &out_write, &inherit, 0)) return result;
+    if (!CreatePipe(&in_read, &in_write, &inherit, 0)) return;
+    if (!CreatePipe(&out_read, &out_write, &inherit, 0)) {
+        CloseHandle(in_read);
+        CloseHandle(in_write);
+        return;
+    }
     SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+    input_ = in_write;
+    output_ = out_read;
 
     std::string line;
     append_quoted(line, run.program);
@@ -60,34 +65,78 @@ ChildResult run_program(const ProgramRun& run) {
     startup.hStdOutput = out_write;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    BOOL started = CreateProcessA(run.program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  run.directory.empty() ? nullptr : run.directory.c_str(), &startup, &process);
+    if (CreateProcessA(run.program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       run.directory.empty() ? nullptr : run.directory.c_str(), &startup, &process)) {
+        CloseHandle(process.hThread);
+        process_ = process.hProcess;
+    }
     CloseHandle(in_read);
     CloseHandle(out_write);
-    if (!started) {
-        CloseHandle(in_write);
-        CloseHandle(out_read);
-        return result;
+}
+
+PipedRun::~PipedRun() {
+    if (process_ != nullptr) {
+        // Still running when the test gave up on it.
+        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, INFINITE);
+        }
+        CloseHandle(process_);
     }
-    std::thread writer([&] {
-        DWORD done = 0, n = 0;
-        while (done < run.input.size() &&
-               WriteFile(in_write, run.input.data() + done, static_cast<DWORD>(run.input.size() - done), &n, nullptr) &&
-               n > 0)
-            done += n;
-        CloseHandle(in_write);
-    });
+    end_input();
+    if (output_ != nullptr) CloseHandle(output_);
+}
+
+void PipedRun::type(const std::string& bytes) {
+    DWORD done = 0, n = 0;
+    while (input_ != nullptr && done < bytes.size() &&
+           WriteFile(input_, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n, nullptr) && n > 0)
+        done += n;
+}
+
+void PipedRun::end_input() {
+    if (input_ == nullptr) return;
+    CloseHandle(input_);
+    input_ = nullptr;
+}
+
+bool PipedRun::read_some() {
     char buffer[65536];
     DWORD n = 0;
-    while (ReadFile(out_read, buffer, sizeof buffer, &n, nullptr) && n > 0) result.output.append(buffer, n);
-    CloseHandle(out_read);
-    writer.join();
-    WaitForSingleObject(process.hProcess, INFINITE);
+    if (output_ == nullptr || !ReadFile(output_, buffer, sizeof buffer, &n, nullptr) || n == 0) return false;
+    output_so_far_.append(buffer, n);
+    return true;
+}
+
+bool PipedRun::wait_for_output(const std::string& text) {
+    while (output_so_far_.find(text) == std::string::npos)
+        if (!read_some()) return false;
+    return true;
+}
+
+ChildResult PipedRun::finish() {
+    ChildResult result;
+    if (process_ == nullptr) return result;
+    while (read_some()) {
+    }
+    WaitForSingleObject(process_, INFINITE);
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(process_, &code);
     result.exit_code = static_cast<int>(code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    result.output = output_so_far_;
+    return result;
+}
+
+ChildResult run_program(const ProgramRun& run) {
+    PipedRun program(run);
+    if (!program.started()) return {};
+    // The input goes in beside the reading, so that neither pipe can fill up and stall.
+    std::thread writer([&] {
+        program.type(run.input);
+        program.end_input();
+    });
+    ChildResult result = program.finish();
+    writer.join();
     return result;
 }
 

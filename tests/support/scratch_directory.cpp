@@ -5,6 +5,9 @@
 #include <fstream>
 #include <random>
 #include <stdexcept>
+#include <vector>
+
+#include "tests/support/directory_link.h"
 
 namespace rubo::test {
 namespace fs = std::filesystem;
@@ -24,11 +27,24 @@ ScratchDirectory::ScratchDirectory() {
 }
 
 ScratchDirectory::~ScratchDirectory() {
-    // Read-only entries cannot be removed on Windows; links are not followed.
+    // Read-only entries cannot be removed on Windows. Links are neither entered nor
+    // followed, and they go first, on their own: std::filesystem as MinGW builds it
+    // takes a link to a directory for that directory, and would empty it.
     std::error_code error;
+#ifdef _WIN32
+    remove_links_made_below(path_);
+#endif
+    std::vector<fs::path> links;
     for (auto it = fs::recursive_directory_iterator(path_, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error))
-        if (!it->is_symlink(error)) fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, error);
+         it.increment(error)) {
+        if (is_link(it->path())) {
+            links.push_back(it->path());
+            it.disable_recursion_pending();
+        } else {
+            fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, error);
+        }
+    }
+    for (const fs::path& link : links) remove_link(link);
     fs::remove_all(path_, error);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/directory_link.h"
 #include "tests/support/scratch_directory.h"
 
 namespace rubo::test {
@@ -69,10 +70,12 @@ public:
     std::vector<std::string> files() const {
         namespace fs = std::filesystem;
         std::vector<std::string> found;
-        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root_)) {
-            if (!entry.is_symlink() && entry.is_directory()) continue;
-            std::string relative = entry.path().lexically_relative(root_).generic_string();
-            found.push_back(relative);
+        for (auto it = fs::recursive_directory_iterator(root_); it != fs::recursive_directory_iterator(); ++it) {
+            if (is_link(it->path()))
+                it.disable_recursion_pending();
+            else if (it->is_directory())
+                continue;
+            found.push_back(it->path().lexically_relative(root_).generic_string());
         }
         std::sort(found.begin(), found.end());
         return found;
