@@ -32,7 +32,11 @@ FIND_FULL = ["find", ".", "-name", "*.obj", "-print", "-delete"]
 FIND_RESOLVE = ["find", ".", "-name", "*.obj", "-printf", "%s %p\\n"]
 
 
+REPORT = []  # every line said, written to last-run.txt in the work directory at the end
+
+
 def say(text=""):
+    REPORT.append(text)
     print(text, flush=True)
 
 
@@ -325,7 +329,23 @@ def main():
         say("  %-4s %8d calls, %.2f per deleted file: %s" %
             (tool, total, total / deleted, ", ".join("%s %d" % item for item in top)))
     say()
+    say("Targets:")
+    checks = [("full run rubo/find <= 1.2", full.ratio(), 1.2)]
+    if 100_000 in scaling:
+        checks.append(("resolution at 100,000 files rubo/find <= 1.5", scaling[100_000].ratio(), 1.5))
+    if 100_000 in scaling and 1_000_000 in scaling:
+        checks.append(("1,000,000 files take <= 11x as long as 100,000",
+                       scaling[1_000_000].median("rubo") / scaling[100_000].median("rubo"), 11))
+    if MEMORY_SIZE in sizes:
+        checks.append(("peak memory at 1,000,000 files <= 300 MB", peaks["rubo"] / 1024, 300))
+    per_file = {tool: sum(calls[tool].values()) / deleted for tool in ("rubo", "find")}
+    checks.append(("system calls per deleted file <= find's + 3", per_file["rubo"], per_file["find"] + 3))
+    for text, value, limit in checks:
+        say("  %-48s %8.2f  %s" % (text, value, "met" if value <= limit else "MISSED"))
+    say()
     say("load:    %s at the end; the whole benchmark took %.0f s" % (load(), time.perf_counter() - started))
+    with open(os.path.join(work, "last-run.txt"), "w") as kept:
+        kept.write("\n".join(REPORT) + "\n")
 
 
 if __name__ == "__main__":

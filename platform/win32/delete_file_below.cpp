@@ -28,10 +28,17 @@ HeldHandle open_below(HeldHandle, const std::string& path, std::size_t) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) SetLastError(ERROR_PATH_NOT_FOUND);
         return NO_HELD_HANDLE;
     }
+    // The handle is asked first. The name is asked as well, once the handle holds the
+    // entry in place: where opening the reparse point itself is not honoured, the handle
+    // shows the link's target, while the name's attributes still show the link.
     BY_HANDLE_FILE_INFORMATION information;
     const bool read = GetFileInformationByHandle(handle, &information) != 0;
     const DWORD attributes = information.dwFileAttributes;
-    if (read && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+    const DWORD named = read ? GetFileAttributesA(path.c_str()) : INVALID_FILE_ATTRIBUTES;
+    const auto plain_directory = [](DWORD bits) {
+        return (bits & FILE_ATTRIBUTE_DIRECTORY) != 0 && (bits & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    };
+    if (read && named != INVALID_FILE_ATTRIBUTES && plain_directory(attributes) && plain_directory(named))
         return reinterpret_cast<HeldHandle>(handle);
     const DWORD error = read ? ERROR_PATH_NOT_FOUND : GetLastError();
     CloseHandle(handle);

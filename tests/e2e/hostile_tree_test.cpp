@@ -356,12 +356,10 @@ TEST(HostileLinks, ReparsePointsAndLockedDirectoriesAreNotEntered) {
 
 // A directory below the searched one exchanged for a reparse point to a directory
 // outside that holds files of the same names: nothing is deleted through it, each of
-// its files fails, and the rest of the tree is deleted.
-// Disabled for now: under Wine the deletion still passes through, since Wine opens what
-// a host link leads to even when asked for the reparse point itself, so the handle the
-// deletion holds shows a plain directory; only the entry's attributes read by its path
-// show the reparse point.
-TEST_F(WhileThePromptWaits, DISABLED_DirectoryExchangedForAReparsePointIsNeverPassedThrough) {
+// its files fails, and the rest of the tree is deleted. (Wine opens what a host link
+// leads to even when asked for the reparse point itself; the deletion must notice the
+// link by the entry's own attributes.)
+TEST_F(WhileThePromptWaits, DirectoryExchangedForAReparsePointIsNeverPassedThrough) {
     if (const std::string why = directory_links_unavailable(); !why.empty()) GTEST_SKIP() << why;
     tree.file("a.obj", 1);
     tree.file("s/x.obj", 2);
