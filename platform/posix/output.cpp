@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +26,12 @@ bool write_output(const void* data, std::size_t size) {
         size -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+bool output_discarded() {
+    struct stat output, null_device;
+    return fstat(STDOUT_FILENO, &output) == 0 && S_ISCHR(output.st_mode) && stat("/dev/null", &null_device) == 0 &&
+           S_ISCHR(null_device.st_mode) && output.st_rdev == null_device.st_rdev;
 }
 
 }  // namespace platform

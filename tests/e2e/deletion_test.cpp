@@ -11,6 +11,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -252,6 +253,26 @@ TEST(PosixDeletion, LinksAreNeverFollowed) {
     EXPECT_EQ((Files{"again", "keep/target.txt", "out"}), tree.files());
     EXPECT_EQ(Files{"far.obj"}, outside.files());
 }
+// With output thrown away the reports wait in the buffer, and the run is the same: the
+// keys are still read between files (the Escape stops it after the first) and the exit
+// code tells how it ended.
+TEST(PosixDeletion, OutputToTheNullDeviceChangesNothingButTheWrites) {
+    TempTree tree;
+    for (const std::string& keys : {std::string(), std::string("\x1b")}) {
+        tree.file("a.obj", 1);
+        tree.file("s/b.obj", 2);
+        tree.file("keep.txt");
+        ProgramRun run{tool_path(), {"*.obj"}, keys, tree.path()};
+        run.prepare = [] {
+            const int null_device = open("/dev/null", O_WRONLY);
+            if (null_device < 0 || dup2(null_device, STDOUT_FILENO) < 0) _exit(125);
+        };
+        const ChildResult result = run_program(run);
+        EXPECT_EQ(keys.empty() ? 0 : 5, result.exit_code);
+        EXPECT_EQ(keys.empty() ? Files{"keep.txt"} : (Files{"keep.txt", "s/b.obj"}), tree.files());
+    }
+}
+
 #endif
 
 }  // namespace
