@@ -32,7 +32,8 @@ void DirectoryChain::drop_levels_from(std::size_t depth) {
     }
 }
 
-bool DirectoryChain::remove(const char* path, std::size_t base_length, bool (*is_separator)(char)) {
+bool DirectoryChain::remove(const char* path, std::size_t base_length) {
+    const auto is_separator = directory_openers.is_separator;
     release_beyond();
     if (base_handle_ == NO_HELD_HANDLE || base_.size() != base_length ||
         std::memcmp(base_.data(), path, base_length) != 0) {
@@ -76,16 +77,11 @@ DirectoryChain* new_directory_chain() { return new DirectoryChain; }
 void free_directory_chain(DirectoryChain* chain) { delete chain; }
 
 bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain* chain) {
-#ifdef _WIN32
-    constexpr auto is_separator = [](char c) { return c == '\\' || c == '/'; };
-    constexpr auto ends_base = [](char c) { return c == '\\' || c == '/' || c == ':'; };
-#else
-    constexpr auto is_separator = [](char c) { return c == '/'; };
-    constexpr auto ends_base = is_separator;
-#endif
-    if (!path_given(path) || !path_below_valid(path, base_length, is_separator, ends_base)) return false;
+    if (!path_given(path) ||
+        !path_below_valid(path, base_length, directory_openers.is_separator, directory_openers.ends_base))
+        return false;
     DirectoryChain single;
-    return (chain != nullptr ? *chain : single).remove(path, base_length, is_separator);
+    return (chain != nullptr ? *chain : single).remove(path, base_length);
 }
 
 }  // namespace platform

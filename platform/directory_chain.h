@@ -28,6 +28,9 @@ struct DirectoryOpeners {
     void (*close)(HeldHandle handle);
     // Removes the file `name` of the directory `parent`; `path` is the file's full path.
     bool (*remove)(HeldHandle parent, const char* path, const char* name);
+    // The platform's path separators, and the bytes a base directory may end with.
+    bool (*is_separator)(char c);
+    bool (*ends_base)(char c);
 };
 extern const DirectoryOpeners directory_openers;
 
@@ -41,7 +44,7 @@ public:
     // Removes the file at `path` through the directories below its first `base_length`
     // bytes (arguments checked by the caller), opening only those not held yet. Afterwards
     // the chain holds the directories of this path and no others.
-    bool remove(const char* path, std::size_t base_length, bool (*is_separator)(char));
+    bool remove(const char* path, std::size_t base_length);
 
 private:
     struct Level {

@@ -63,8 +63,10 @@ bool remove_entry(HeldHandle parent, const char*, const char* name) {
     return fail(second_error);
 }
 
+bool is_slash(char c) { return c == '/'; }
+
 }  // namespace
 
-const DirectoryOpeners directory_openers = {open_base, open_below, close_directory, remove_entry};
+const DirectoryOpeners directory_openers = {open_base, open_below, close_directory, remove_entry, is_slash, is_slash};
 
 }  // namespace platform

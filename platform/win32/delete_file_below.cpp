@@ -62,8 +62,12 @@ bool remove_file(HeldHandle, const char* path, const char*) {
     return false;
 }
 
+bool is_separator(char c) { return c == '\\' || c == '/'; }
+bool ends_base(char c) { return is_separator(c) || c == ':'; }
+
 }  // namespace
 
-const DirectoryOpeners directory_openers = {open_base, open_below, close_directory, remove_file};
+const DirectoryOpeners directory_openers = {open_base,   open_below, close_directory, remove_file,
+                                            is_separator, ends_base};
 
 }  // namespace platform
