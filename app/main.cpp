@@ -78,13 +78,13 @@ int run(int argc, char** argv) {
     String specification(argv[1]);
     specification.strip_enclosing('"');
     List<String> files;
-    List<std::int32_t> base_lengths;  // of each listed file: the directory it was found below
+    List<FileOrigin> origins;  // where each run of listed files was found
     String problems;
     std::int64_t total_size = 0;
     {
         const String default_directory = current_directory();
         resolve_file_spec(specification.text(), files, default_directory.text(), &problems, nullptr, &total_size,
-                          resolve_flags, &base_lengths);
+                          resolve_flags, &origins);
     }
     if (problems.length() != 0 && !proceed_despite(problems, files)) return EXIT_PROBLEMS;
 
@@ -94,12 +94,15 @@ int run(int argc, char** argv) {
     // Output that is thrown away cannot fail, so its reports may wait in the buffer.
     const bool tell_before_each = !platform::output_discarded();
     FileEraser eraser;
-    Iterator<std::int32_t> base_length(&base_lengths);
-    for (Iterator<String> walk(&files); walk.next() && base_length.next();) {
+    Iterator<FileOrigin> origin(&origins);
+    std::int32_t left_in_run = 0;
+    for (Iterator<String> walk(&files); walk.next(); --left_in_run) {
+        if (left_in_run == 0 && origin.next()) left_in_run = origin.element->files;
         write_output("Deleting ");
         write(*walk.element);
         if (tell_before_each && !flush_output()) return EXIT_FATAL;
-        const bool ok = eraser.erase_below(walk.element->text(), *base_length.element);
+        const bool ok =
+            eraser.erase_below(walk.element->text(), origin.element->base_length, &origin.element->searched);
         write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
         ++(ok ? deleted : failed);
         if (abort_requested()) {

@@ -11,6 +11,7 @@ bool erase_file(const char* path);
 
 namespace platform {
 class DirectoryChain;
+struct DirectoryIdentity;
 }
 
 // Deletes files found below directories, one after another, and never anything outside
@@ -21,6 +22,8 @@ class DirectoryChain;
 // file name inside the path. The directories passed through for one file stay open for
 // the next, so a file in the same directories as the one before costs no look-up on the
 // way; a directory held that way is the real one that was opened under its name.
+// Given the identity of the directory that was searched, a path whose first
+// `base_length` characters now lead elsewhere deletes nothing.
 class FileEraser {
 public:
     FileEraser();
@@ -28,7 +31,7 @@ public:
     FileEraser(const FileEraser&) = delete;
     FileEraser& operator=(const FileEraser&) = delete;
 
-    bool erase_below(const char* path, int base_length);
+    bool erase_below(const char* path, int base_length, const platform::DirectoryIdentity* searched = nullptr);
 
 private:
     platform::DirectoryChain* chain_;

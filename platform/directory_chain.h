@@ -22,6 +22,8 @@ constexpr HeldHandle NO_HELD_HANDLE = -1;
 struct DirectoryOpeners {
     // The base directory, taken as it stands: links in its path are followed.
     HeldHandle (*open_base)(const std::string& base);
+    // Which directory a held handle holds.
+    DirectoryIdentity (*identity_of)(HeldHandle handle);
     // The directory whose path is `path`, a real directory and not a link, whose own name
     // starts at `name_offset`; `parent` is the handle of the directory that holds it.
     HeldHandle (*open_below)(HeldHandle parent, const std::string& path, std::size_t name_offset);
@@ -31,6 +33,9 @@ struct DirectoryOpeners {
     // The platform's path separators, and the bytes a base directory may end with.
     bool (*is_separator)(char c);
     bool (*ends_base)(char c);
+    // How many directories below a base may stay held without crowding out the process's
+    // other handles.
+    std::size_t (*levels_to_hold)();
 };
 extern const DirectoryOpeners directory_openers;
 
@@ -42,9 +47,11 @@ public:
     DirectoryChain& operator=(const DirectoryChain&) = delete;
 
     // Removes the file at `path` through the directories below its first `base_length`
-    // bytes (arguments checked by the caller), opening only those not held yet. Afterwards
-    // the chain holds the directories of this path and no others.
-    bool remove(const char* path, std::size_t base_length);
+    // bytes (arguments checked by the caller), opening only those not held yet; with
+    // `searched`, only when the base is still that directory. Afterwards the chain holds
+    // the directories of this path and no others. When the process runs out of handles on
+    // the way, the chain lets go of all it holds, holds fewer from then on, and tries again.
+    bool remove(const char* path, std::size_t base_length, const DirectoryIdentity* searched);
 
 private:
     struct Level {
@@ -52,13 +59,20 @@ private:
         HeldHandle handle;
     };
 
+    bool remove_once(const char* path, std::size_t base_length, const DirectoryIdentity* searched);
+    // Holds the base `path` names, unless it is held already; false when it cannot be
+    // opened or is not the directory `searched`.
+    bool hold_base(const char* path, std::size_t base_length, const DirectoryIdentity* searched);
     // Closes the held levels from `depth` down.
     void drop_levels_from(std::size_t depth);
     void release_beyond();
+    void release_all();
 
     std::string base_;
     HeldHandle base_handle_ = NO_HELD_HANDLE;
+    DirectoryIdentity base_identity_;
     std::vector<Level> levels_;
+    std::size_t held_levels_ = directory_openers.levels_to_hold();
     // Directories deeper than the held levels are opened one after another for each
     // removal; the deepest of them is kept only until the next one.
     HeldHandle beyond_ = NO_HELD_HANDLE;

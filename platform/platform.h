@@ -52,7 +52,8 @@ void free_error_message(char* message);
 // File attributes and times
 
 // Attribute bits. On POSIX systems only READ_ONLY, DIRECTORY, ARCHIVE (every
-// non-directory) and REPARSE_POINT (a symbolic link) occur.
+// non-directory) and REPARSE_POINT (a symbolic link, and a directory found by a search
+// that is the mount point of another file system, as a mounted volume is on Windows) occur.
 constexpr std::uint32_t ATTRIBUTE_READ_ONLY = 0x01;
 constexpr std::uint32_t ATTRIBUTE_HIDDEN = 0x02;
 constexpr std::uint32_t ATTRIBUTE_SYSTEM = 0x04;
@@ -80,6 +81,18 @@ struct LocalTime {
 // symbolic link is not followed: it answers REPARSE_POINT, plus DIRECTORY when it
 // leads to a directory.
 std::uint32_t get_file_attributes(const char* path);
+
+// Which directory a path led to: its volume (the device number on POSIX systems, the
+// volume serial number on Windows) and its number there (the inode, or the file ID). Two
+// identities name the same directory only when both parts are equal and known.
+struct DirectoryIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    bool known = false;
+    bool same_as(const DirectoryIdentity& other) const {
+        return known && other.known && volume == other.volume && file == other.file;
+    }
+};
 
 // Sets the attribute bits that the platform keeps. On POSIX systems only READ_ONLY
 // matters: set, it clears every write permission; clear, it gives the owner write
@@ -109,14 +122,24 @@ bool delete_file(const char* path);
 // open, refusing a reparse point and not sharing deletion, until the file is gone, so
 // that none of them can be renamed, removed or replaced meanwhile.
 //
+// With `searched`, the base must be the very directory a search read (see
+// search_identity): when its path now leads to another one (it, or a directory above it,
+// was exchanged for a link or moved meanwhile), nothing is removed and the call fails
+// with 3. Without it the base is taken as it stands.
+//
 // With a chain, the directories opened for one removal stay open for the next: those
 // that the next path shares are not opened again, the others are closed. A directory
 // held that way is still the real directory that was opened under its name, even if the
 // name has since been given to a link. Without a chain everything is closed at once.
+//
+// The chain holds at most as many directories as the process's descriptor limit leaves
+// room for, and when the process runs out of descriptors it lets go of what it holds and
+// tries once more, so that a limit never turns a removable file into a failure.
 class DirectoryChain;
 DirectoryChain* new_directory_chain();
 void free_directory_chain(DirectoryChain* chain);
-bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain* chain = nullptr);
+bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain* chain = nullptr,
+                       const DirectoryIdentity* searched = nullptr);
 
 // Converts a file time to the local time zone and breaks it down. Fails with 87 for
 // times the platform cannot represent (from 2^63 on).
@@ -153,6 +176,9 @@ enum FindDetail : std::uint32_t {
     // the matches are read anew. Only a caller that has changed nothing in the
     // directory since may ask for it.
     FIND_LAST_READING = 2,
+    // The caller will ask for the identity of the directory the search read
+    // (search_identity); a backend that does not always know it takes it then.
+    FIND_IDENTITY = 4,
 };
 constexpr FindDetail operator|(FindDetail first, FindDetail second) {
     return static_cast<FindDetail>(static_cast<std::uint32_t>(first) | static_cast<std::uint32_t>(second));
@@ -172,6 +198,11 @@ Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail
 
 // The next match; false with last error 18 when there are no more.
 bool find_next(Search* search, DirectoryEntry& entry);
+
+// The identity of the directory that a search started with FIND_IDENTITY read its
+// entries from, taken while it read them; not known for a search started without it or
+// where the system could not tell.
+DirectoryIdentity search_identity(const Search* search);
 
 // Ends a search and releases it; null is accepted and ignored.
 void find_close(Search* search);

@@ -13,12 +13,24 @@ namespace {
 
 constexpr std::uint32_t walk_flags = WALK_DIRECTORIES | WALK_RECURSE;
 
-// Whether a text holds nothing but the recursion suffix " /s": it names no file.
-// Trimmed, it would read as the absolute path "/s" (or the root of the drive).
-bool only_recursion_suffix(const String& text) {
-    String bare(text);
+// Whether a piece holds nothing but the recursion suffix: "/s" (either case) after at
+// least one blank or tab, and whitespace at most after it. It names no file; trimmed, it
+// would read as the absolute path "/s" (the root of the drive on Windows), so it must be
+// known before any trimming.
+bool only_recursion_suffix(const String& piece) {
+    String bare(piece);
     bare.trim_right();
-    return bare.remove_suffix(" /s") && bare.is_blank();
+    return bare.remove_suffix("/s") && bare.length() > 0 && bare.is_blank();
+}
+
+// Removes the pieces at the start of a line that hold nothing but the recursion suffix,
+// before the line is trimmed.
+void drop_leading_suffixes(String& line) {
+    for (;;) {
+        String rest(line);
+        if (!only_recursion_suffix(rest.take_until(';'))) return;
+        line = std::move(rest);
+    }
 }
 
 // How many pieces a line's text can hold: one more than its semicolons.
@@ -35,7 +47,7 @@ struct Resolution {
     Collection<std::int32_t>* line_indices;
     std::int64_t* total_size;
     std::uint32_t flags;
-    Collection<std::int32_t>* base_lengths;
+    Collection<FileOrigin>* origins;
     PathIndex listed;
     std::int32_t line = 0;
 
@@ -61,7 +73,7 @@ struct Resolution {
     // never lists one path twice, and where names compare exactly its paths are all
     // different texts: the first piece that lists anything needs no test, and the index
     // is made only when a second one comes.
-    void take(BoxedVector<String>& found, std::int32_t base_length) {
+    void take(BoxedVector<String>& found, FileOrigin origin) {
         const bool testing =
             (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || !listed.case_sensitive());
         if (testing && listed.count() == 0)
@@ -80,8 +92,9 @@ struct Resolution {
             const String* kept = files.append(std::move(path));
             if (testing) listed.add(*kept, hash);
             if (line_indices != nullptr) line_indices->append(line - 1);
-            if (base_lengths != nullptr) base_lengths->append(base_length);
+            ++origin.files;
         }
+        if (origins != nullptr && origin.files > 0) origins->append(origin);
     }
 
     // A piece of a line, in the line's order: the text of a piece that cannot be made
@@ -125,14 +138,14 @@ struct Resolution {
         add_size(walk.total);
         String searched(walk.pattern);
         searched.remove_suffix(" /s");
-        take(walk.found, directory_part(searched.text()).length());
+        take(walk.found, FileOrigin{0, directory_part(searched.text()).length(), walk.searched});
     }
 
     // The pieces of a line are walked together, so that each directory is read once for
     // all of them; their results are then taken (and their problems reported) piece by
     // piece, as if each had been walked in its turn.
     void resolve_line(String text, const char* default_directory) {
-        if (only_recursion_suffix(text)) return;
+        drop_leading_suffixes(text);
         text.trim_left();
         text.trim_right();
         String line_directory = cut_line_directory(text);
@@ -155,7 +168,7 @@ struct Resolution {
 
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
-                       std::uint32_t flags, Collection<std::int32_t>* base_lengths) {
+                       std::uint32_t flags, Collection<FileOrigin>* origins) {
     if (problems != nullptr) {
         problems->release();
         if (default_directory != nullptr && default_directory[0] != '\0' && !directory_exists(default_directory)) {
@@ -171,9 +184,9 @@ void resolve_file_spec(const char* specification, List<String>& files, const cha
     }
     files.clear();
     if (line_indices != nullptr) line_indices->clear();
-    if (base_lengths != nullptr) base_lengths->clear();
+    if (origins != nullptr) origins->clear();
     if (total_size != nullptr) *total_size = 0;
-    Resolution run{files, problems, line_indices, total_size, flags, base_lengths, PathIndex(), 0};
+    Resolution run{files, problems, line_indices, total_size, flags, origins, PathIndex(), 0};
     while (working.length() > 0) {
         ++run.line;
         run.resolve_line(working.take_line(), default_directory);

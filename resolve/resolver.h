@@ -18,6 +18,7 @@
 #include "core/collection.h"
 #include "core/list.h"
 #include "core/string.h"
+#include "core/type_name.h"
 #include "resolve/walk.h"
 
 // Resolver flags; the two lowest bits (WALK_DIRECTORIES, WALK_RECURSE) go to the walk.
@@ -25,19 +26,33 @@ inline constexpr std::uint32_t RESOLVE_NO_LINE_NUMBERS = 0x100;   // messages wi
 inline constexpr std::uint32_t RESOLVE_ALLOW_DUPLICATES = 0x200;  // no duplicate test
 inline constexpr std::uint32_t RESOLVE_REPORT_EMPTY = 0x400;      // a blank specification is a problem
 
+// Where a run of listed files was found: the next `files` paths of the file list begin
+// with the directory their pattern was searched in, `base_length` characters long, and
+// `searched` is which directory that path led to when the walk read it. What lies below
+// it was found by the walk, and a deletion can insist that the base still be that very
+// directory and the rest real directories (FileEraser).
+struct FileOrigin {
+    std::int32_t files = 0;
+    std::int32_t base_length = 0;
+    platform::DirectoryIdentity searched;
+};
+
+template <> struct TypeName<FileOrigin> {
+    static const char* name() { return "struct FileOrigin"; }
+};
+
 // Resolves `specification` (null reads as empty) against `default_directory` (may be
 // null or empty) into `files`, which is cleared first. Optional outputs (null for
 // none): `problems`, emptied first; `line_indices`, the 0-based specification line of
 // each listed file, at the same position; `total_size`, the sum of the sizes of all
-// files that each pattern matched (a file matched twice counts twice); `base_lengths`,
-// at the same position as each listed file, the length of the directory its pattern was
-// searched in, which the file's path begins with: what lies below it was found by the
-// walk, and a deletion can insist that it still be real directories (FileEraser).
+// files that each pattern matched (a file matched twice counts twice); `origins`, where
+// the listed files were found, one element for each run of them, in the list's order.
 //
 // A pattern that cannot be made absolute, because neither its line nor the default
 // directory gives it an absolute directory, is reported as not absolute and never
-// searched relative to the process's current directory. A piece (or a line) that
-// holds nothing but the recursion suffix names no file and is skipped like an empty one.
+// searched relative to the process's current directory. A piece that holds nothing but
+// the recursion suffix and blanks (the first piece of a line included, whatever blanks
+// stand before it) names no file and is skipped like an empty one.
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
-                       std::uint32_t flags, Collection<std::int32_t>* base_lengths = nullptr);
+                       std::uint32_t flags, Collection<FileOrigin>* origins = nullptr);

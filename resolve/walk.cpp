@@ -76,7 +76,21 @@ struct Target {
     String dir;     // the pattern's directory
     String filter;  // its file-name part; empty when the pattern names no file
     std::int64_t total = 0;
+    // Where the identity of the pattern's own directory goes, for a pattern the caller
+    // named (not for the subdirectories the walk goes through).
+    platform::DirectoryIdentity* searched = nullptr;
 };
+
+// What a search of the target's own directory must also tell.
+platform::FindDetail identity_detail(const Target& target) {
+    return target.searched != nullptr && !target.searched->known ? platform::FIND_IDENTITY : platform::FIND_ALL_DETAILS;
+}
+
+// Keeps the identity of the directory the current search read, for a target that wants it.
+void note_identity(Target& target) {
+    if (target.searched != nullptr && !target.searched->known && current_search != nullptr)
+        *target.searched = platform::search_identity(current_search);
+}
 
 // Lists the matches of the target's pattern in its own directory. `again` tells that
 // an earlier search of this walk has read the directory, so that its reading may serve.
@@ -90,9 +104,12 @@ bool list_own(Target& target, bool again) {
     if (target.filter.length() == 0) return false;
     target.dir = directory_part(target.pattern.text());
     const std::int32_t held = target.output->count;
-    const platform::FindDetail detail = again ? platform::FIND_LAST_READING : platform::FIND_ALL_DETAILS;
+    const platform::FindDetail detail =
+        (again ? platform::FIND_LAST_READING : platform::FIND_ALL_DETAILS) | identity_detail(target);
     platform::DirectoryEntry found;
-    for (bool more = first_found(target.pattern.text(), found, detail); more; more = next_found(found)) {
+    bool more = first_found(target.pattern.text(), found, detail);
+    note_identity(target);
+    for (; more; more = next_found(found)) {
         if (is_directory(found.attributes) && ((target.flags & WALK_DIRECTORIES) == 0 || is_dot_name(found.name)))
             continue;
         target.output->append(join_path(target.dir.text(), found.name));
@@ -117,9 +134,12 @@ void walk_below(Target** group, std::int32_t count) {
     std::unique_ptr<BoxedVector<String>[]> apart(new BoxedVector<String>[size]);
     std::unique_ptr<Target[]> inner(new Target[size]);
     // The search for the targets' own matches has just read the directory.
-    constexpr platform::FindDetail kinds = platform::FIND_KIND_ONLY | platform::FIND_LAST_READING;
+    platform::FindDetail kinds = platform::FIND_KIND_ONLY | platform::FIND_LAST_READING;
+    for (std::size_t i = 0; i < size; ++i) kinds = kinds | identity_detail(*group[i]);
     platform::DirectoryEntry found;
-    for (bool more = first_found(everything.text(), found, kinds); more; more = next_found(found)) {
+    bool more = first_found(everything.text(), found, kinds);
+    for (std::size_t i = 0; i < size; ++i) note_identity(*group[i]);
+    for (; more; more = next_found(found)) {
         if (!is_directory(found.attributes) || (found.attributes & platform::ATTRIBUTE_REPARSE_POINT) != 0 ||
             is_dot_name(found.name))
             continue;
@@ -242,6 +262,8 @@ void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint
         targets[i].output = &requests[i].found;
         targets[i].flags = flags;
         targets[i].pattern = requests[i].pattern;
+        targets[i].searched = &requests[i].searched;
+        requests[i].searched = platform::DirectoryIdentity{};
     }
     walk_level(targets.get(), static_cast<std::int32_t>(size));
     for (std::size_t i = 0; i < size; ++i) requests[i].total = targets[i].total;

@@ -67,11 +67,14 @@ void end_find();
 // this call lists, each once; what the output held before stays as it was.
 std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, String pattern);
 
-// One pattern of collect_files_together and what the walk found for it.
+// One pattern of collect_files_together and what the walk found for it: the paths, their
+// total size, and which directory the pattern's own directory was when the walk read it
+// (known once a search of it found anything), so that a deletion can make sure it still is.
 struct WalkRequest {
     String pattern;
     BoxedVector<String> found;
     std::int64_t total = 0;
+    platform::DirectoryIdentity searched;
 };
 
 // Runs collect_files for each request's pattern with the same flags, into its `found`

@@ -3,13 +3,16 @@
 // is removed relative to the last one, so no full path is looked up after the first step.
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/directory_chain.h"
 #include "platform/posix/error.h"
+#include "platform/posix/file_status.h"
 
 namespace platform {
 namespace {
@@ -36,7 +39,22 @@ HeldHandle open_below(HeldHandle parent, const std::string& path, std::size_t na
     return opened(openat(static_cast<int>(parent), path.c_str() + name_offset, DIRECTORY_OPEN | O_NOFOLLOW));
 }
 
+DirectoryIdentity identity_of(HeldHandle handle) {
+    posix::MountPlace place;
+    return posix::read_mount_place(static_cast<int>(handle), "", place) ? place.identity : DirectoryIdentity{};
+}
+
 void close_directory(HeldHandle handle) { close(static_cast<int>(handle)); }
+
+// At most 64 levels, and at most half of what the descriptor limit leaves once the
+// standard streams and a few more for the rest of the process are counted.
+std::size_t levels_to_hold() {
+    constexpr rlim_t most = 64;
+    constexpr rlim_t spared = 16;
+    rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
+    return static_cast<std::size_t>(std::min(most, limit.rlim_cur > spared ? (limit.rlim_cur - spared) / 2 : 0));
+}
 
 bool fail(int error) {
     posix::record_errno(error);
@@ -67,6 +85,7 @@ bool is_slash(char c) { return c == '/'; }
 
 }  // namespace
 
-const DirectoryOpeners directory_openers = {open_base, open_below, close_directory, remove_entry, is_slash, is_slash};
+const DirectoryOpeners directory_openers = {open_base,    identity_of, open_below, close_directory,
+                                            remove_entry, is_slash,    is_slash,   levels_to_hold};
 
 }  // namespace platform

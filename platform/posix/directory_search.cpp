@@ -7,6 +7,10 @@
 // The last reading of a directory named by an absolute path is kept, so that the next
 // search of the same directory that accepts it (FIND_LAST_READING) needs no second
 // reading.
+//
+// A subdirectory that is the mount point of another file system (or another mount of
+// the same one) is reported as a reparse point, as Windows reports a mounted volume, so
+// that a walk does not enter it.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -38,6 +42,7 @@ struct Search {
     std::string names;
     std::vector<Match> matches;
     std::size_t next = 0;
+    DirectoryIdentity identity;  // of the directory read
 };
 
 namespace {
@@ -49,12 +54,14 @@ struct Reading {
         std::size_t name = 0;  // offset of the zero-terminated name in `names`
         int rank = 0;          // 0 for ".", 1 for "..", 2 for every other name
         unsigned char type = DT_UNKNOWN;
-        std::uint64_t head = 0;  // the first eight bytes, for quick comparison (name_head)
+        std::uint64_t head = 0;    // the first eight bytes, for quick comparison (name_head)
+        bool mount_point = false;  // a directory where another mount begins
     };
     std::string directory;  // the path it was read by; empty when nothing is kept
     std::string names;
     std::vector<Entry> entries;
     bool root = false;  // whether the directory is the root, where the dots are not reported
+    DirectoryIdentity identity;  // of the directory read, where it was asked for or needed
 
     const char* name_of(const Entry& entry) const { return names.data() + entry.name; }
 };
@@ -83,8 +90,35 @@ bool is_root(int directory) {
            self.st_ino == parent.st_ino;
 }
 
+// The kind of entry a file mode stands for, as a directory reading gives it.
+unsigned char type_of(mode_t mode) {
+    if (S_ISDIR(mode)) return DT_DIR;
+    if (S_ISLNK(mode)) return DT_LNK;
+    return DT_REG;
+}
+
+// Takes the identity of the open directory when it is asked for, and, where the
+// directory may hold subdirectories, marks those that are mount points; an entry of
+// unknown kind learns its kind on the way.
+void place_entries(int directory, bool identity_asked, Reading& reading) {
+    reading.identity = DirectoryIdentity{};
+    const auto may_be_directory = [](const Reading::Entry& entry) {
+        return entry.rank == 2 && (entry.type == DT_DIR || entry.type == DT_UNKNOWN);
+    };
+    const bool subdirectories = std::any_of(reading.entries.begin(), reading.entries.end(), may_be_directory);
+    posix::MountPlace own;
+    if ((!identity_asked && !subdirectories) || !posix::read_mount_place(directory, "", own)) return;
+    reading.identity = own.identity;
+    for (Reading::Entry& entry : reading.entries) {
+        posix::MountPlace place;
+        if (!may_be_directory(entry) || !posix::read_mount_place(directory, reading.name_of(entry), place)) continue;
+        entry.type = type_of(place.mode);
+        entry.mount_point = entry.type == DT_DIR && posix::crosses_mount(own, place);
+    }
+}
+
 // Reads every entry of an open directory whose name fits a DirectoryEntry, sorted.
-void read_entries(DIR* stream, Reading& reading) {
+void read_entries(DIR* stream, bool identity_asked, Reading& reading) {
     reading.names.clear();
     reading.entries.clear();
     ino_t dot_numbers[2] = {0, 0};
@@ -104,6 +138,7 @@ void read_entries(DIR* stream, Reading& reading) {
     // Only where "." and ".." are listed as one file can the directory be the root; the
     // status calls that make sure are spared everywhere else.
     reading.root = dots[0] && dots[1] && dot_numbers[0] == dot_numbers[1] && is_root(dirfd(stream));
+    place_entries(dirfd(stream), identity_asked, reading);
     const char* names = reading.names.data();
     std::sort(reading.entries.begin(), reading.entries.end(),
               [names](const Reading::Entry& a, const Reading::Entry& b) {
@@ -190,6 +225,7 @@ bool collect_matches(const Reading& reading, const char* file_pattern, FindDetai
             if (descriptor < 0) return false;
             if (!read_details(descriptor, name, match)) continue;
         }
+        if (entry.mount_point) match.attributes |= ATTRIBUTE_REPARSE_POINT;
         match.name = search.names.size();
         search.names.append(name, std::strlen(name) + 1);
         search.matches.push_back(match);
@@ -223,16 +259,18 @@ Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail
     const char* file_pattern = slash == nullptr ? pattern : slash + 1;
 
     OpenDirectory directory;
+    const bool identity_asked = (detail & FIND_IDENTITY) != 0;
     const bool reuse = (detail & FIND_LAST_READING) != 0 && !last_reading.directory.empty() &&
-                       last_reading.directory == path;
+                       last_reading.directory == path && (!identity_asked || last_reading.identity.known);
     if (!reuse) {
         last_reading.directory.clear();
         if (!directory.read(path)) return nullptr;
-        read_entries(directory.stream(), last_reading);
+        read_entries(directory.stream(), identity_asked, last_reading);
         // A relative path names another directory once the current one changes.
         if (path[0] == '/') last_reading.directory = path;
     }
     Search* search = new Search;
+    search->identity = last_reading.identity;
     if (!collect_matches(last_reading, file_pattern, detail, path, directory, *search)) {
         delete search;
         return nullptr;
@@ -252,6 +290,10 @@ bool find_next(Search* search, DirectoryEntry& entry) {
         return false;
     }
     return serve_next(*search, entry);
+}
+
+DirectoryIdentity search_identity(const Search* search) {
+    return search != nullptr ? search->identity : DirectoryIdentity{};
 }
 
 void find_close(Search* search) { delete search; }

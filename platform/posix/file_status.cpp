@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -51,6 +54,37 @@ bool read_status(int directory, const char* name, FileStatus& status) {
     }
 #endif
     return status_without_birth_time(directory, name, status);
+}
+
+bool read_mount_place(int directory, const char* name, MountPlace& place) {
+#ifdef STATX_MNT_ID
+    const int follow = name[0] == '\0' ? AT_EMPTY_PATH : AT_SYMLINK_NOFOLLOW;
+    struct statx found;
+    if (statx(directory, name, follow | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO | STATX_MNT_ID, &found) == 0) {
+        place.mode = found.stx_mode;
+        place.mount = found.stx_mnt_id;
+        place.mount_known = (found.stx_mask & STATX_MNT_ID) != 0;
+        place.identity.volume = makedev(found.stx_dev_major, found.stx_dev_minor);
+        place.identity.file = found.stx_ino;
+        place.identity.known = true;
+        return true;
+    }
+    if (errno != ENOSYS && errno != EPERM) return false;
+#endif
+    struct stat status;
+    if ((name[0] == '\0' ? fstat(directory, &status) : fstatat(directory, name, &status, AT_SYMLINK_NOFOLLOW)) != 0)
+        return false;
+    place.mode = status.st_mode;
+    place.mount_known = false;
+    place.identity.volume = status.st_dev;
+    place.identity.file = status.st_ino;
+    place.identity.known = true;
+    return true;
+}
+
+bool crosses_mount(const MountPlace& outer, const MountPlace& inner) {
+    if (outer.mount_known && inner.mount_known) return outer.mount != inner.mount;
+    return outer.identity.volume != inner.identity.volume;
 }
 
 std::uint32_t attributes_of(int directory, const char* name, mode_t mode) {

@@ -33,4 +33,21 @@ bool read_status(int directory, const char* name, FileStatus& status);
 // its target once more, to tell whether it leads to a directory.
 std::uint32_t attributes_of(int directory, const char* name, mode_t mode);
 
+// Where a file sits among the mounted file systems, and which file it is there.
+struct MountPlace {
+    mode_t mode = 0;
+    std::uint64_t mount = 0;  // the mount's ID, where the system gives one
+    bool mount_known = false;
+    DirectoryIdentity identity;  // device and inode
+};
+
+// The place of `name` relative to the directory `directory`, without following a final
+// symbolic link; an empty name asks about the directory itself. False with errno set.
+bool read_mount_place(int directory, const char* name, MountPlace& place);
+
+// Whether `inner`, found in the directory `outer`, belongs to another mount: its mount ID
+// differs where both are known (a bind mount of the same file system included), else its
+// device number.
+bool crosses_mount(const MountPlace& outer, const MountPlace& inner);
+
 }  // namespace platform::posix

@@ -2,23 +2,29 @@
 // the base is opened without following a reparse point and held, not sharing deletion,
 // until the file is gone: while a handle is open the directory can be neither renamed
 // nor removed, so no junction or link can take its place between the check and the
-// removal. The base is taken as it stands and needs no handle.
+// removal. The base is taken as it stands, reparse points in its path followed, and held
+// the same way, so that its identity can be compared with the directory a search read.
 
 #include <windows.h>
 
 #include "platform/directory_chain.h"
+#include "platform/win32/directory_identity.h"
 
 namespace platform {
 namespace {
 
-// The base holds nothing open; 0 is never a handle that CreateFileA answers.
-constexpr HeldHandle BASE = 0;
-
-HeldHandle open_base(const std::string&) { return BASE; }
-
-void close_directory(HeldHandle handle) {
-    if (handle != BASE) CloseHandle(reinterpret_cast<HANDLE>(handle));
+HeldHandle open_base(const std::string& base) {
+    HANDLE handle = win32::hold_directory(base.c_str());
+    return handle == INVALID_HANDLE_VALUE ? NO_HELD_HANDLE : reinterpret_cast<HeldHandle>(handle);
 }
+
+DirectoryIdentity identity_of(HeldHandle handle) { return win32::identity_of(reinterpret_cast<HANDLE>(handle)); }
+
+void close_directory(HeldHandle handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+
+// Windows lets a process open handles until memory runs out; no count of its own limits
+// how many directories stay held.
+std::size_t levels_to_hold() { return 64; }
 
 HeldHandle open_below(HeldHandle, const std::string& path, std::size_t) {
     HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -67,7 +73,7 @@ bool ends_base(char c) { return is_separator(c) || c == ':'; }
 
 }  // namespace
 
-const DirectoryOpeners directory_openers = {open_base,   open_below, close_directory, remove_file,
-                                            is_separator, ends_base};
+const DirectoryOpeners directory_openers = {open_base,   identity_of,  open_below, close_directory,
+                                            remove_file, is_separator, ends_base,  levels_to_hold};
 
 }  // namespace platform

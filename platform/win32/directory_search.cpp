@@ -1,6 +1,9 @@
 // Directory search through KERNEL32. Windows matches a pattern against the generated
 // short names too, so that "*.obj" would also find "x.objx" by its alias X~1.OBJ; the
 // search therefore keeps only the entries whose long name matches the pattern.
+//
+// A search that is to know which directory it read holds that directory, not sharing
+// deletion, while it starts: the directory whose identity it takes is the one it reads.
 
 #include <windows.h>
 
@@ -9,6 +12,7 @@
 
 #include "platform/backend_helpers.h"
 #include "platform/platform.h"
+#include "platform/win32/directory_identity.h"
 #include "platform/win32/file_time.h"
 
 namespace platform {
@@ -16,6 +20,7 @@ namespace platform {
 struct Search {
     HANDLE handle;
     std::string name_pattern;
+    DirectoryIdentity identity;
 };
 
 namespace {
@@ -53,12 +58,25 @@ void fill(DirectoryEntry& entry, const WIN32_FIND_DATAA& data) {
 
 }  // namespace
 
-Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail) {
+Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail) {
     if (!path_given(pattern)) return nullptr;
+    const char* name_pattern = name_pattern_of(pattern);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    DirectoryIdentity identity;
+    if ((detail & FIND_IDENTITY) != 0) {
+        held = win32::hold_directory(std::string(pattern, name_pattern).c_str());
+        if (held == INVALID_HANDLE_VALUE) return nullptr;
+        identity = win32::identity_of(held);
+    }
     WIN32_FIND_DATAA data;
     HANDLE handle = FindFirstFileA(pattern, &data);
+    if (held != INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        CloseHandle(held);
+        SetLastError(error);
+    }
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    Search* search = new Search{handle, name_pattern_of(pattern)};
+    Search* search = new Search{handle, name_pattern, identity};
     if (!find_match(*search, data, true)) {
         find_close(search);
         set_last_error(SYSTEM_ERROR_FILE_NOT_FOUND);
@@ -77,6 +95,10 @@ bool find_next(Search* search, DirectoryEntry& entry) {
     if (!find_match(*search, data, false)) return false;
     fill(entry, data);
     return true;
+}
+
+DirectoryIdentity search_identity(const Search* search) {
+    return search != nullptr ? search->identity : DirectoryIdentity{};
 }
 
 void find_close(Search* search) {

@@ -79,7 +79,9 @@ TEST_F(ResolverTree, LineDirectoryServesEveryPatternOfTheLine) {
 
 TEST_F(ResolverTree, EmptyAndBlankPiecesAreSkippedSilently) {
     for (const char* specification :
-         {"*.obj;;*.res", "*.obj; ;*.res;", ";*.obj;\t;*.res;;", "  *.obj ; *.res  ", "*.obj; /s;*.res; /S "}) {
+         {"*.obj;;*.res", "*.obj; ;*.res;", ";*.obj;\t;*.res;;", "  *.obj ; *.res  ", "*.obj; /s;*.res; /S ",
+          // A bare recursion suffix first in a line, before the line is trimmed.
+          " /s;*.obj;*.res", "\t/S;*.obj;*.res", "*.obj\n /s;*.res", " /s ; /s\r\n*.obj;*.res"}) {
         const Resolved got = resolve(specification, tree.path().c_str(), WALK_RECURSE);
         EXPECT_EQ(natives({"a.obj", "src/b.obj", "a.res", "src/b.res", "src/deep/c.res"}), got.files) << specification;
         EXPECT_EQ("", got.problems) << specification;
@@ -136,21 +138,29 @@ TEST_F(ResolverTree, DuplicatesAreListedOnceAndCountedEachTime) {
     EXPECT_EQ((std::vector<std::int32_t>{0, 0, 0, 0}), got.lines);
 }
 
-// Each listed path begins with the directory its pattern was searched in, and its base
-// length says how long that is; a path dropped as a duplicate leaves none behind.
-TEST_F(ResolverTree, BaseLengthsNameTheDirectoryEachPatternWasSearchedIn) {
+// Each run of listed paths begins with the directory its pattern was searched in: the
+// origin says how long that is and which directory it was; a piece whose paths were all
+// dropped as duplicates leaves none behind.
+TEST_F(ResolverTree, OriginsNameTheDirectoryEachPatternWasSearchedIn) {
     List<String> files;
-    List<std::int32_t> bases;
-    bases.append(99);
+    List<FileOrigin> origins;
+    origins.append(FileOrigin{});
     const std::string specification = "*.obj;*.obj;*.zzz\n " + native_relative("src/*.res") + " /S";
     resolve_file_spec(specification.c_str(), files, tree.path().c_str(), nullptr, nullptr, nullptr,
-                      WALK_RECURSE, &bases);
+                      WALK_RECURSE, &origins);
     std::vector<std::int32_t> got;
-    for (Iterator<std::int32_t> walk(&bases); walk.next();) got.push_back(*walk.element);
+    std::vector<platform::DirectoryIdentity> searched;
+    for (Iterator<FileOrigin> walk(&origins); walk.next();) {
+        got.insert(got.end(), {walk.element->files, walk.element->base_length});
+        searched.push_back(walk.element->searched);
+    }
     const auto top = static_cast<std::int32_t>(tree.path().size());
     const auto src = static_cast<std::int32_t>(tree.native("src").size());
     EXPECT_EQ(4, files.count);
-    EXPECT_EQ((std::vector<std::int32_t>{top, top, src, src}), got);
+    EXPECT_EQ((std::vector<std::int32_t>{2, top, 2, src}), got);
+    ASSERT_EQ(2u, searched.size());
+    EXPECT_TRUE(searched[0].known && searched[1].known);
+    EXPECT_FALSE(searched[0].same_as(searched[1]));
 }
 
 // The pieces of a line are searched together, but each piece's messages still come in
