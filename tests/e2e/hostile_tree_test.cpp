@@ -21,6 +21,9 @@
 #else
 #include <fcntl.h>
 #include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,20 +65,24 @@ TEST(HostileNames, ArgumentsAreSpecificationsWhateverTheyLookLike) {
     EXPECT_EQ(Files{"keep.obj"}, tree.files());
 }
 
+// Moves a directory of the tree aside and puts a link to `target` in its place.
+void exchange_for_link(const TempTree& tree, const std::string& relative, const std::string& target) {
+    std::filesystem::rename(tree.native(relative), tree.native(relative + ".moved"));
+#ifdef _WIN32
+    ASSERT_EQ("", make_directory_link(tree.native(relative), target));
+#else
+    ASSERT_EQ(0, symlink(target.c_str(), tree.native(relative).c_str()));
+#endif
+}
+
 // A run held at the prompt while the test changes the tree, then let go with "y". On
 // Windows, where directories list in no fixed order, its trees give every directory at
 // most one match and at most one subdirectory with matches.
 class WhileThePromptWaits : public AtPrompt {
 protected:
     std::string up_to_answer() const { return up_to_prompt() + "\r\n\r\n"; }
-    // Moves the directory aside and puts a link to `target` in its place.
     void exchange_for_link(const std::string& relative, const std::string& target) {
-        std::filesystem::rename(tree.native(relative), tree.native(relative + ".moved"));
-#ifdef _WIN32
-        ASSERT_EQ("", make_directory_link(tree.native(relative), target));
-#else
-        ASSERT_EQ(0, symlink(target.c_str(), tree.native(relative).c_str()));
-#endif
+        rubo::test::exchange_for_link(tree, relative, target);
     }
 
     TempTree outside;
@@ -101,8 +108,130 @@ TEST_F(WhileThePromptWaits, VanishedFilesFailAndAreCounted) {
     EXPECT_EQ(Files{}, tree.files());
 }
 
+// The directory a line searched, a directory above it, or the working directory the run
+// started in, exchanged for a link while the prompt waits, to a directory outside that
+// holds files of the same names: every one of its files fails, nothing outside is
+// deleted, and nothing in the directory that was moved aside.
+TEST(HostileRaces, SearchedDirectoryOrOneAboveExchangedDeletesNothingElsewhere) {
+#ifdef _WIN32
+    if (const std::string why = directory_links_unavailable(); !why.empty()) GTEST_SKIP() << why;
+#endif
+    struct Case {
+        std::string from;            // the run's working directory, relative to the tree
+        std::string line_directory;  // the specification's own directory
+        std::string exchanged;
+    };
+    std::vector<Case> cases = {{"", "s/", "s"}, {"", "a/b/", "a"}};
+#ifndef _WIN32
+    cases.push_back({"w", "", "w"});  // a Windows process holds its working directory in place
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.exchanged);
+        TempTree tree;
+        TempTree outside;
+        const std::string searched = c.from.empty() ? c.line_directory : c.from + "/";
+        const std::string mirrored = searched.substr(c.exchanged.size() + 1);
+        for (const char* file : {"x.obj", "deep/y.obj"}) {
+            tree.file(searched + file, 1);
+            outside.file(mirrored + file);
+        }
+        PromptRun run(tool_path(), {native_relative(c.line_directory) + "*.zzz;*.obj"},
+                      c.from.empty() ? tree.path() : tree.native(c.from));
+        ASSERT_TRUE(run.wait_for_output(prompt));
+        ASSERT_NO_FATAL_FAILURE(exchange_for_link(tree, c.exchanged, outside.path()));
+        run.type("y");
+        const ChildResult result = run.finish();
+        EXPECT_EQ(4, result.exit_code);
+        EXPECT_EQ(banner + no_match(tree.native(searched + "*.zzz")) + prompt + "\r\n\r\n" +
+                      deleting(tree.native(searched + "x.obj"), false) +
+                      deleting(tree.native(searched + "deep/y.obj"), false) + summary(0, 2, "2"),
+                  result.output);
+        EXPECT_EQ((Files{mirrored + "deep/y.obj", mirrored + "x.obj"}), outside.files());
+        const std::string moved = c.exchanged + ".moved/" + mirrored;
+        EXPECT_TRUE(tree.exists(moved + "x.obj") && tree.exists(moved + "deep/y.obj"));
+    }
+}
+
 #ifndef _WIN32
 // ---- POSIX: names may hold any byte but '/' and zero; links, permissions, races.
+
+// The directory of a later line exchanged for a link while an earlier line's files are
+// being deleted, with no prompt in between: the run is held by its own output (a pipe
+// nobody reads yet fills up long before the first line's files are done), and the later
+// line's files fail instead of being deleted where the link leads.
+TEST(HostileRaces, LaterLineDirectoryExchangedWhileEarlierLinesAreDeleted) {
+    TempTree tree;
+    TempTree outside;
+    constexpr int many = 1000;  // of names long enough that their lines fill any pipe twice over
+    std::string expected = banner;
+    for (int i = 0; i < many; ++i) {
+        const std::string file = "a/" + std::string(200, 'n') + std::to_string(1000 + i) + ".obj";
+        tree.file(file);
+        expected += deleting(tree.native(file));
+    }
+    for (const char* file : {"b/x.obj", "b/deep/y.obj"}) tree.file(file);
+    for (const char* file : {"x.obj", "deep/y.obj"}) outside.file(file);
+    TerminalRun run(tool_path(), {"a/*.obj\nb/*.obj"}, tree.path());
+    ASSERT_TRUE(run.wait_for_output("Deleting "));
+    ASSERT_NO_FATAL_FAILURE(exchange_for_link(tree, "b", outside.path()));
+    const ChildResult result = run.finish();
+    EXPECT_EQ(4, result.exit_code);
+    EXPECT_EQ(expected + deleting(tree.native("b/x.obj"), false) + deleting(tree.native("b/deep/y.obj"), false) +
+                  summary(many, 2, "0"),
+              result.output);
+    EXPECT_EQ((Files{"deep/y.obj", "x.obj"}), outside.files());
+}
+
+// Mount points found by the walk are not entered, a bind mount of a directory of the same
+// file system no more than another file system; both are made in a private mount
+// namespace of the tool's own process.
+TEST(HostileMounts, MountPointsAreNotEntered) {
+    TempTree tree;
+    TempTree outside;
+    tree.file("a.obj", 1);
+    tree.file("plain/b.obj", 2);
+    tree.directory("bound");
+    tree.directory("memory");
+    outside.file("c.obj");
+    const std::string bound = tree.native("bound");
+    const std::string memory = tree.native("memory");
+    const std::string source = outside.path();
+    ProgramRun program{tool_path(), {"*.obj"}, "", tree.path()};
+    program.prepare = [&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount(source.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount("tmpfs", memory.c_str(), "tmpfs", 0, nullptr) != 0)
+            _exit(77);
+        close(open((memory + "/d.obj").c_str(), O_WRONLY | O_CREAT, 0644));
+    };
+    const ChildResult run = run_program(program);
+    if (run.exit_code == 77) GTEST_SKIP() << "no private mount namespace can be made here";
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(banner + deleting(tree.native("a.obj")) + deleting(tree.native("plain/b.obj")) + summary(2, 0, "3"),
+              run.output);
+    EXPECT_EQ(Files{"c.obj"}, outside.files());
+}
+
+// A descriptor limit far below the depth of the tree fails no file.
+TEST(HostileDepth, LowDescriptorLimitFailsNoFile) {
+    TempTree tree;
+    std::string expected = banner;
+    std::string directory;
+    for (int level = 1; level <= 30; ++level) {
+        directory += "d/";
+        tree.file(directory + "x.obj", 1);
+        expected += deleting(tree.native(directory + "x.obj"));
+    }
+    ProgramRun program{tool_path(), {"*.obj"}, "", tree.path()};
+    program.prepare = [] {
+        const rlimit low{20, 20};
+        if (setrlimit(RLIMIT_NOFILE, &low) != 0) _exit(125);
+    };
+    const ChildResult run = run_program(program);
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(expected + summary(30, 0, "30"), run.output);
+    EXPECT_EQ(Files{}, tree.files());
+}
 
 TEST(HostileNames, LineEndsAndBytesThatAreNoTextAreListedAsTheyAre) {
     TempTree tree;

@@ -73,6 +73,24 @@ TEST(Arguments, NothingSpecifiedReachesAnEmptySummary) {
     EXPECT_TRUE(tree.exists("a.obj"));
 }
 
+// A bare recursion suffix first in a line names no file, whatever blank comes before it:
+// were it taken as the absolute pattern "/s", the tree's own "s" would be listed twice
+// and the duplicate would bring up the prompt (which "n" declines, so nothing else goes).
+TEST(Arguments, BareRecursionSuffixFirstInALineNamesNoFile) {
+    for (const char* argument : {" /s;s", "\t/S;s", "q\n /s;s", " /s ; /s;s"}) {
+        TempTree tree;
+        tree.file("q");
+        tree.file("s", 3);
+        ChildResult run = run_tool({argument}, tree.path(), "n");
+        const bool two_lines = argument[0] == 'q';
+        EXPECT_EQ(0, run.exit_code) << '[' << argument << ']';
+        EXPECT_EQ(banner + (two_lines ? deleting(tree.native("q")) : "") + deleting(tree.native("s")) +
+                      summary(two_lines ? 2 : 1, 0, "3"),
+                  run.output)
+            << '[' << argument << ']';
+    }
+}
+
 // Format directives in a pattern are plain text in every message and path.
 TEST(Arguments, PercentSignsArePlainText) {
     TempTree tree;

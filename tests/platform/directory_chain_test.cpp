@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_directory.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -31,9 +33,19 @@ void make_file(const ScratchDirectory& base, const std::string& relative) {
     base.write_file(relative);
 }
 
-bool delete_below(platform::DirectoryChain* chain, const ScratchDirectory& base, const std::string& relative) {
+bool delete_below(platform::DirectoryChain* chain, const ScratchDirectory& base, const std::string& relative,
+                  const platform::DirectoryIdentity* searched = nullptr) {
     const std::string path = base / relative;
-    return platform::delete_file_below(path.c_str(), base.path().size(), chain);
+    return platform::delete_file_below(path.c_str(), base.path().size(), chain, searched);
+}
+
+// The identity of a directory as a search of it takes it.
+platform::DirectoryIdentity searched_identity(const std::string& directory) {
+    platform::DirectoryEntry entry;
+    platform::Search* search = platform::find_first((directory + "/*").c_str(), entry, platform::FIND_IDENTITY);
+    const platform::DirectoryIdentity identity = platform::search_identity(search);
+    platform::find_close(search);
+    return identity;
 }
 
 // One chain through paths that share some directories and not others: names that begin
@@ -81,7 +93,57 @@ TEST(DirectoryChain, LetsGoOfDirectoriesItLeaves) {
     EXPECT_FALSE(fs::exists(base / "a"));
 }
 
+// A base that is no longer the directory that was searched (another one was put in its
+// place under its name) is refused, also right after the chain held that other one, and
+// nothing in it is removed; once the searched directory is back under that name, its
+// files go.
+TEST(DirectoryChain, BaseMustStillBeTheDirectoryThatWasSearched) {
+    ScratchDirectory root;
+    make_file(root, "base/x");
+    make_file(root, "base/s/z");
+    const platform::DirectoryIdentity searched = searched_identity(root / "base");
+    ASSERT_TRUE(searched.known);
+    Chain chain = new_chain();
+    const auto remove = [&](const std::string& relative) {
+        const std::string path = root / relative;
+        return platform::delete_file_below(path.c_str(), (root / "base").size(), chain.get(), &searched);
+    };
+    fs::rename(root / "base", root / "moved");
+    for (const char* file : {"base/x", "base/s/z"}) make_file(root, file);
+    for (const char* file : {"base/x", "base/s/z"}) {
+        EXPECT_FALSE(remove(file)) << file;
+        EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
+        EXPECT_TRUE(fs::exists(root / file)) << file;
+    }
+    const std::string other_x = root / "base/x";
+    EXPECT_TRUE(platform::delete_file_below(other_x.c_str(), (root / "base").size(), chain.get()));
+    fs::rename(root / "base", root / "other");
+    fs::rename(root / "moved", root / "base");
+    EXPECT_TRUE(remove("base/x"));
+    EXPECT_TRUE(remove("base/s/z"));
+    EXPECT_TRUE(fs::exists(root / "other/s/z"));
+}
+
 #ifndef _WIN32
+// With the process out of descriptors halfway through a deep tree (its limit lowered
+// below what the chain holds), the chain lets go of what it holds and still removes.
+RUBO_CHILD(chain_out_of_descriptors) {
+    ScratchDirectory base;
+    std::string deep = "d";
+    for (int level = 1; level < 40; ++level) deep.append("/d");
+    make_file(base, deep + "/x");
+    make_file(base, deep + "/e/e/e/e/y");
+    Chain chain = new_chain();
+    if (!delete_below(chain.get(), base, deep + "/x")) return 2;
+    const rlimit lowered{30, 30};
+    if (setrlimit(RLIMIT_NOFILE, &lowered) != 0) return 3;
+    return delete_below(chain.get(), base, deep + "/e/e/e/e/y") && !fs::exists(base / (deep + "/e/e/e/e/y")) ? 0 : 4;
+}
+
+TEST(PosixDirectoryChain, RunningOutOfDescriptorsLetsGoAndTriesAgain) {
+    EXPECT_EQ(0, rubo::test::run_child("chain_out_of_descriptors").exit_code);
+}
+
 // A directory exchanged for a link between two removals: the chain still holds the real
 // directory, so the second removal happens there, and never where the link leads.
 TEST(PosixDirectoryChain, HeldDirectoryOutlivesItsNameBeingGivenToALink) {
