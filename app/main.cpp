@@ -4,7 +4,8 @@
 //
 // Exit codes: 0 the summary was reached and nothing failed, 2 usage shown, 3 the run
 // ended after showing problems (nothing matched, or the prompt was declined), 4 some
-// file could not be deleted, 5 stopped with Escape or Ctrl+C. Fatal reports end with 1,
+// file could not be deleted or some directory could not be searched (each is named on
+// standard error), 5 stopped with Escape or Ctrl+C. Fatal reports end with 1,
 // and so does a run whose standard output could not be written.
 //
 // Every deletion is told before it is done: the "Deleting <path>" line is handed to the
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/fatal.h"
 #include "core/file_system.h"
 #include "core/iterator.h"
 #include "core/list.h"
@@ -55,6 +57,20 @@ bool abort_requested() {
     return key == KEY_CTRL_C || key == KEY_ESCAPE;
 }
 
+// Names on standard error each directory that could not be searched, so that a run
+// that leaves matching files behind unseen does not pass for a complete one.
+void tell_search_failures(List<SearchFailure>& failures) {
+    for (Iterator<SearchFailure> failure(&failures); failure.next();) {
+        String line("rubo: cannot search ");
+        line.append(failure.element->directory);
+        line.append(": ");
+        line.append(os_error_text(failure.element->error));
+        line.trim_right();
+        line.append("\n");
+        platform::write_error_output(line.text(), static_cast<std::size_t>(line.length()));
+    }
+}
+
 void write_summary(std::int32_t deleted, std::int32_t failed, std::int64_t total_size) {
     String line("\r\n");
     if (deleted != 0) line.append_format("%d files deleted successfully\r\n", static_cast<int>(deleted));
@@ -79,13 +95,15 @@ int run(int argc, char** argv) {
     specification.strip_enclosing('"');
     List<String> files;
     List<FileOrigin> origins;  // where each run of listed files was found
+    List<SearchFailure> failures;
     String problems;
     std::int64_t total_size = 0;
     {
         const String default_directory = current_directory();
         resolve_file_spec(specification.text(), files, default_directory.text(), &problems, nullptr, &total_size,
-                          resolve_flags, &origins);
+                          resolve_flags, &origins, &failures);
     }
+    tell_search_failures(failures);
     if (problems.length() != 0 && !proceed_despite(problems, files)) return EXIT_PROBLEMS;
 
     std::int32_t deleted = 0;
@@ -114,7 +132,7 @@ int run(int argc, char** argv) {
     write_summary(deleted, failed, total_size);
     while (platform::key_pending()) platform::read_key();
     if (aborted) return EXIT_ABORTED;
-    return failed != 0 ? EXIT_FAILURES : EXIT_DONE;
+    return failed != 0 || failures.count != 0 ? EXIT_FAILURES : EXIT_DONE;
 }
 
 }  // namespace

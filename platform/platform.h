@@ -322,6 +322,9 @@ int read_key();
 // ignore SIGPIPE, so that such a write fails instead of ending the process.
 bool write_output(const void* data, std::size_t size);
 
+// Writes bytes to standard error as they stand, unbuffered, as write_output does.
+bool write_error_output(const void* data, std::size_t size);
+
 // Whether standard output is the system's null device, which takes every write and
 // throws it away, so that no write to it can fail. False where that cannot be told.
 bool output_discarded();

@@ -48,6 +48,7 @@ struct Resolution {
     std::int64_t* total_size;
     std::uint32_t flags;
     Collection<FileOrigin>* origins;
+    Collection<SearchFailure>* failures;
     PathIndex listed;
     std::int32_t line = 0;
 
@@ -95,6 +96,14 @@ struct Resolution {
             ++origin.files;
         }
         if (origins != nullptr && origin.files > 0) origins->append(origin);
+    }
+
+    // Keeps a directory that could not be searched, unless it is kept already: every
+    // pattern that reaches it meets it again. They are few, so a plain scan finds them.
+    void note_failure(SearchFailure& failure) {
+        for (Iterator<SearchFailure> kept(failures); kept.next();)
+            if (kept.element->directory.compare(failure.directory, true) == 0) return;
+        failures->append(std::move(failure));
     }
 
     // A piece of a line, in the line's order: the text of a piece that cannot be made
@@ -158,7 +167,10 @@ struct Resolution {
             String piece = text.take_until(';');
             if (piece.length() > 0) prepare_piece(std::move(piece), line_directory, line_pieces);
         }
-        collect_files_together(line_pieces.walks.get(), line_pieces.walk_count, flags & walk_flags);
+        List<SearchFailure> met;
+        collect_files_together(line_pieces.walks.get(), line_pieces.walk_count, flags & walk_flags,
+                               failures != nullptr ? &met : nullptr);
+        for (Iterator<SearchFailure> failure(&met); failure.next();) note_failure(*failure.element);
         for (std::int32_t i = 0; i < line_pieces.piece_count; ++i)
             finish_piece(line_pieces.pieces[static_cast<std::size_t>(i)]);
     }
@@ -168,7 +180,8 @@ struct Resolution {
 
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
-                       std::uint32_t flags, Collection<FileOrigin>* origins) {
+                       std::uint32_t flags, Collection<FileOrigin>* origins,
+                       Collection<SearchFailure>* failures) {
     if (problems != nullptr) {
         problems->release();
         if (default_directory != nullptr && default_directory[0] != '\0' && !directory_exists(default_directory)) {
@@ -185,8 +198,9 @@ void resolve_file_spec(const char* specification, List<String>& files, const cha
     files.clear();
     if (line_indices != nullptr) line_indices->clear();
     if (origins != nullptr) origins->clear();
+    if (failures != nullptr) failures->clear();
     if (total_size != nullptr) *total_size = 0;
-    Resolution run{files, problems, line_indices, total_size, flags, origins, PathIndex(), 0};
+    Resolution run{files, problems, line_indices, total_size, flags, origins, failures, PathIndex(), 0};
     while (working.length() > 0) {
         ++run.line;
         run.resolve_line(working.take_line(), default_directory);

@@ -46,7 +46,9 @@ template <> struct TypeName<FileOrigin> {
 // none): `problems`, emptied first; `line_indices`, the 0-based specification line of
 // each listed file, at the same position; `total_size`, the sum of the sizes of all
 // files that each pattern matched (a file matched twice counts twice); `origins`, where
-// the listed files were found, one element for each run of them, in the list's order.
+// the listed files were found, one element for each run of them, in the list's order;
+// `failures`, each directory that could not be searched, once, in the order they were met
+// (they contribute no files, and are no problem of the specification).
 //
 // A pattern that cannot be made absolute, because neither its line nor the default
 // directory gives it an absolute directory, is reported as not absolute and never
@@ -55,4 +57,5 @@ template <> struct TypeName<FileOrigin> {
 // stand before it) names no file and is skipped like an empty one.
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
-                       std::uint32_t flags, Collection<FileOrigin>* origins = nullptr);
+                       std::uint32_t flags, Collection<FileOrigin>* origins = nullptr,
+                       Collection<SearchFailure>* failures = nullptr);

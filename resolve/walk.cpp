@@ -79,7 +79,21 @@ struct Target {
     // Where the identity of the pattern's own directory goes, for a pattern the caller
     // named (not for the subdirectories the walk goes through).
     platform::DirectoryIdentity* searched = nullptr;
+    Collection<SearchFailure>* failures = nullptr;  // where directories that cannot be searched go
 };
+
+// Whether the search of the target's own directory that just found nothing failed for
+// another reason than there being no match (or, for a directory the caller named, than
+// the directory being missing: its pattern then matches nothing); such a directory is
+// recorded.
+bool search_failed(const Target& target) {
+    const platform::ErrorCode error = platform::last_error();
+    if (current_search != nullptr || error == platform::SYSTEM_ERROR_FILE_NOT_FOUND ||
+        (target.searched != nullptr && error == platform::SYSTEM_ERROR_PATH_NOT_FOUND))
+        return false;
+    if (target.failures != nullptr) target.failures->append(SearchFailure{target.dir, error});
+    return true;
+}
 
 // What a search of the target's own directory must also tell.
 platform::FindDetail identity_detail(const Target& target) {
@@ -109,6 +123,10 @@ bool list_own(Target& target, bool again) {
     platform::DirectoryEntry found;
     bool more = first_found(target.pattern.text(), found, detail);
     note_identity(target);
+    if (search_failed(target)) {
+        end_find();
+        return false;
+    }
     for (; more; more = next_found(found)) {
         if (is_directory(found.attributes) && ((target.flags & WALK_DIRECTORIES) == 0 || is_dot_name(found.name)))
             continue;
@@ -148,6 +166,7 @@ void walk_below(Target** group, std::int32_t count) {
             const bool sorting = (group[i]->flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) != 0;
             inner[i].output = sorting ? &apart[i] : group[i]->output;
             inner[i].flags = group[i]->flags | (sorting ? 0 : WALK_APPEND);
+            inner[i].failures = group[i]->failures;
             inner[i].pattern = join_path(subdirectory.text(), group[i]->filter.text());
             inner[i].total = 0;
         }
@@ -255,7 +274,8 @@ std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, Str
     return target.total;
 }
 
-void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags) {
+void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags,
+                            Collection<SearchFailure>* failures) {
     const auto size = static_cast<std::size_t>(count > 0 ? count : 0);
     std::unique_ptr<Target[]> targets(new Target[size]);
     for (std::size_t i = 0; i < size; ++i) {
@@ -263,6 +283,7 @@ void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint
         targets[i].flags = flags;
         targets[i].pattern = requests[i].pattern;
         targets[i].searched = &requests[i].searched;
+        targets[i].failures = failures;
         requests[i].searched = platform::DirectoryIdentity{};
     }
     walk_level(targets.get(), static_cast<std::int32_t>(size));

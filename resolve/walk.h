@@ -13,6 +13,8 @@
 #include "core/date_time.h"
 #include "core/string.h"
 #include "core/boxed_vector.h"
+#include "core/collection.h"
+#include "core/type_name.h"
 #include "platform/platform.h"
 
 // Walk flags.
@@ -77,9 +79,26 @@ struct WalkRequest {
     platform::DirectoryIdentity searched;
 };
 
+// A directory the walk could not search (it could not be opened, read or searched, or it
+// vanished on the way), and the system's error number for it.
+struct SearchFailure {
+    String directory;
+    std::uint32_t error = 0;
+};
+
+template <> struct TypeName<SearchFailure> {
+    static const char* name() { return "struct SearchFailure"; }
+};
+
 // Runs collect_files for each request's pattern with the same flags, into its `found`
 // (cleared first unless WALK_APPEND is set), and sets its `total`: each request gets
 // exactly what collect_files would give it. The walks go down the tree together, so
 // that patterns of one directory are searched one right after the other and the
 // platform can serve them from one reading of it.
-void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags);
+//
+// A directory that cannot be searched contributes nothing (not even the names that
+// could be read in it) and is not walked below; with `failures` given, it is appended
+// there, once for each pattern that met it. A request's own directory that is missing is
+// no failure: its pattern simply matches nothing.
+void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags,
+                            Collection<SearchFailure>* failures = nullptr);

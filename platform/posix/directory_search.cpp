@@ -99,26 +99,39 @@ unsigned char type_of(mode_t mode) {
 
 // Takes the identity of the open directory when it is asked for, and, where the
 // directory may hold subdirectories, marks those that are mount points; an entry of
-// unknown kind learns its kind on the way.
-void place_entries(int directory, bool identity_asked, Reading& reading) {
+// unknown kind learns its kind on the way. False with the error recorded when that
+// cannot be told (a directory that may be read but not searched): a walk must not go
+// on below it blind.
+bool place_entries(int directory, bool identity_asked, Reading& reading) {
     reading.identity = DirectoryIdentity{};
     const auto may_be_directory = [](const Reading::Entry& entry) {
         return entry.rank == 2 && (entry.type == DT_DIR || entry.type == DT_UNKNOWN);
     };
     const bool subdirectories = std::any_of(reading.entries.begin(), reading.entries.end(), may_be_directory);
+    if (!identity_asked && !subdirectories) return true;
     posix::MountPlace own;
-    if ((!identity_asked && !subdirectories) || !posix::read_mount_place(directory, "", own)) return;
+    if (!posix::read_mount_place(directory, "", own)) {
+        posix::record_errno(errno);
+        return false;
+    }
     reading.identity = own.identity;
     for (Reading::Entry& entry : reading.entries) {
         posix::MountPlace place;
-        if (!may_be_directory(entry) || !posix::read_mount_place(directory, reading.name_of(entry), place)) continue;
+        if (!may_be_directory(entry)) continue;
+        if (!posix::read_mount_place(directory, reading.name_of(entry), place)) {
+            if (errno == ENOENT) continue;  // gone since the directory was read
+            posix::record_errno(errno);
+            return false;
+        }
         entry.type = type_of(place.mode);
         entry.mount_point = entry.type == DT_DIR && posix::crosses_mount(own, place);
     }
+    return true;
 }
 
-// Reads every entry of an open directory whose name fits a DirectoryEntry, sorted.
-void read_entries(DIR* stream, bool identity_asked, Reading& reading) {
+// Reads every entry of an open directory whose name fits a DirectoryEntry, sorted. False
+// with the error recorded when the directory cannot be searched.
+bool read_entries(DIR* stream, bool identity_asked, Reading& reading) {
     reading.names.clear();
     reading.entries.clear();
     ino_t dot_numbers[2] = {0, 0};
@@ -138,7 +151,7 @@ void read_entries(DIR* stream, bool identity_asked, Reading& reading) {
     // Only where "." and ".." are listed as one file can the directory be the root; the
     // status calls that make sure are spared everywhere else.
     reading.root = dots[0] && dots[1] && dot_numbers[0] == dot_numbers[1] && is_root(dirfd(stream));
-    place_entries(dirfd(stream), identity_asked, reading);
+    if (!place_entries(dirfd(stream), identity_asked, reading)) return false;
     const char* names = reading.names.data();
     std::sort(reading.entries.begin(), reading.entries.end(),
               [names](const Reading::Entry& a, const Reading::Entry& b) {
@@ -153,6 +166,7 @@ void read_entries(DIR* stream, bool identity_asked, Reading& reading) {
                                      return a.head == b.head && std::strcmp(names + a.name, names + b.name) == 0;
                                  });
     reading.entries.erase(end, reading.entries.end());
+    return true;
 }
 
 // Whether the kind of entry is enough and already known from the reading.
@@ -223,7 +237,11 @@ bool collect_matches(const Reading& reading, const char* file_pattern, FindDetai
         } else {
             const int descriptor = directory.descriptor(path);
             if (descriptor < 0) return false;
-            if (!read_details(descriptor, name, match)) continue;
+            if (!read_details(descriptor, name, match)) {
+                if (errno == ENOENT) continue;  // gone since the directory was read
+                posix::record_errno(errno);
+                return false;
+            }
         }
         if (entry.mount_point) match.attributes |= ATTRIBUTE_REPARSE_POINT;
         match.name = search.names.size();
@@ -265,7 +283,7 @@ Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail
     if (!reuse) {
         last_reading.directory.clear();
         if (!directory.read(path)) return nullptr;
-        read_entries(directory.stream(), identity_asked, last_reading);
+        if (!read_entries(directory.stream(), identity_asked, last_reading)) return nullptr;
         // A relative path names another directory once the current one changes.
         if (path[0] == '/') last_reading.directory = path;
     }

@@ -9,14 +9,16 @@
 
 namespace platform {
 
-bool write_output(const void* data, std::size_t size) {
+namespace {
+
+bool write_all(int descriptor, const void* data, std::size_t size) {
     // A reader that has gone away makes a failed write (EPIPE), answered as false like any
     // other, rather than a signal that ends the process in the middle of its work.
     static const bool pipe_signal_ignored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
     (void)pipe_signal_ignored;
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        ssize_t written = write(STDOUT_FILENO, bytes, size);
+        ssize_t written = write(descriptor, bytes, size);
         if (written < 0) {
             if (errno == EINTR) continue;
             posix::record_errno(errno);
@@ -27,6 +29,12 @@ bool write_output(const void* data, std::size_t size) {
     }
     return true;
 }
+
+}  // namespace
+
+bool write_output(const void* data, std::size_t size) { return write_all(STDOUT_FILENO, data, size); }
+
+bool write_error_output(const void* data, std::size_t size) { return write_all(STDERR_FILENO, data, size); }
 
 bool output_discarded() {
     struct stat output, null_device;

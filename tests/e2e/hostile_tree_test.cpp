@@ -27,7 +27,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <map>
 #endif
 
@@ -293,8 +295,9 @@ ChildResult run_tool_as_nobody(const std::string& argument, const std::string& d
     return run_program(run);
 }
 
-// Directories that cannot be read or searched contribute nothing, and one whose
-// entries cannot be removed yields failures; the run goes on past all of them.
+// Directories that cannot be read or searched contribute nothing and are named on
+// standard error, one whose entries cannot be removed yields failures; the run goes on
+// past all of them.
 TEST(HostilePermissions, UnreadableAndUnsearchableDirectoriesAreSkipped) {
     if (geteuid() != 0) GTEST_SKIP() << "changing to another user takes the superuser";
     TempTree tree;
@@ -317,6 +320,10 @@ TEST(HostilePermissions, UnreadableAndUnsearchableDirectoriesAreSkipped) {
     EXPECT_EQ(banner + deleting(tree.native("a.obj")) + deleting(tree.native("locked/e.obj"), false) +
                   deleting(tree.native("open/f.obj")) + summary(2, 1, "7"),
               run.output);
+    const std::string denied = std::string(": ") + std::strerror(EACCES) + "\n";
+    EXPECT_EQ("rubo: cannot search " + tree.native("noread") + denied + "rubo: cannot search " +
+                  tree.native("nosearch") + denied,
+              run.errors);
     EXPECT_EQ((Files{"locked/e.obj", "noread/b.obj", "nosearch/c.obj", "nosearch/sub/d.obj"}), tree.files());
 }
 
@@ -426,8 +433,10 @@ TEST(HostileDepth, PathsLongerThanTheSystemTakesAreNeverCut) {
     ASSERT_GE((chain.path(searchable) + "/" + long_name).size(), std::size_t{PATH_MAX});
 
     ChildResult run = run_tool({"*.obj"}, tree.path());
-    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(4, run.exit_code);
     EXPECT_EQ(expected + summary(searchable + 2, 0, "0"), run.output);
+    EXPECT_EQ("rubo: cannot search " + chain.path(searchable + 1) + ": " + std::strerror(ENAMETOOLONG) + "\n",
+              run.errors);
     for (int level = 0; level <= chain.depth(); ++level)
         EXPECT_EQ(level > searchable, chain.exists(level, "f.obj")) << level;
     EXPECT_FALSE(chain.exists(searchable, long_name));
@@ -476,7 +485,7 @@ TEST(HostileLinks, ReparsePointsAndLockedDirectoriesAreNotEntered) {
     ASSERT_NE(INVALID_HANDLE_VALUE, locked);
     ChildResult run = run_tool({"*.obj"}, tree.path());
     CloseHandle(locked);
-    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(4, run.exit_code);  // the locked directory could not be searched
     EXPECT_EQ(banner + deleting(tree.native("a.obj")) + deleting(tree.native("d/x.obj")) + summary(2, 0, "3"),
               run.output);
     EXPECT_EQ((Files{"away.obj", "d/back", "here", "locked/b.obj", "locked/sub/c.obj"}), tree.files());

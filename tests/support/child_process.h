@@ -12,6 +12,7 @@ namespace rubo::test {
 struct ChildResult {
     int exit_code = -1;
     std::string output;  // everything the child wrote to standard output
+    std::string errors;  // and to standard error (POSIX systems; elsewhere it is passed on)
 };
 
 struct ProgramRun {

@@ -19,8 +19,8 @@ std::string own_path() {
 
 ChildResult run_program(const ProgramRun& run) {
     ChildResult result;
-    int to_child[2], from_child[2];
-    if (pipe(to_child) != 0 || pipe(from_child) != 0) return result;
+    int to_child[2], from_child[2], errors_from_child[2];
+    if (pipe(to_child) != 0 || pipe(from_child) != 0 || pipe(errors_from_child) != 0) return result;
     signal(SIGPIPE, SIG_IGN);
 
     std::vector<char*> argv;
@@ -41,10 +41,10 @@ ChildResult run_program(const ProgramRun& run) {
     if (pid == 0) {
         dup2(to_child[0], 0);
         dup2(from_child[1], 1);
-        close(to_child[0]);
-        close(to_child[1]);
-        close(from_child[0]);
-        close(from_child[1]);
+        dup2(errors_from_child[1], 2);
+        for (int descriptor : {to_child[0], to_child[1], from_child[0], from_child[1], errors_from_child[0],
+                               errors_from_child[1]})
+            close(descriptor);
         if (!run.directory.empty() && chdir(run.directory.c_str()) != 0) _exit(127);
         if (run.prepare) run.prepare();
         execv(run.program.c_str(), argv.data());
@@ -52,6 +52,14 @@ ChildResult run_program(const ProgramRun& run) {
     }
     close(to_child[0]);
     close(from_child[1]);
+    close(errors_from_child[1]);
+    std::thread error_reader([&] {
+        char buffer[4096];
+        ssize_t got;
+        while ((got = read(errors_from_child[0], buffer, sizeof buffer)) > 0)
+            result.errors.append(buffer, static_cast<size_t>(got));
+        close(errors_from_child[0]);
+    });
     std::thread writer([&] {
         while (done < run.input.size()) {
             ssize_t n = write(to_child[1], run.input.data() + done, run.input.size() - done);
@@ -65,6 +73,7 @@ ChildResult run_program(const ProgramRun& run) {
     while ((n = read(from_child[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<size_t>(n));
     close(from_child[0]);
     writer.join();
+    error_reader.join();
     int status = 0;
     if (pid > 0 && waitpid(pid, &status, 0) == pid) {
         result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
