@@ -199,9 +199,9 @@ Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail
 // The next match; false with last error 18 when there are no more.
 bool find_next(Search* search, DirectoryEntry& entry);
 
-// The identity of the directory that a search started with FIND_IDENTITY read its
-// entries from, taken while it read them; not known for a search started without it or
-// where the system could not tell.
+// The identity of the directory that a search read its entries from, taken while it read
+// them. Sure to be known only for a search started with FIND_IDENTITY (and not even then
+// where the system cannot tell).
 DirectoryIdentity search_identity(const Search* search);
 
 // Ends a search and releases it; null is accepted and ignored.
