@@ -96,8 +96,9 @@ bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain
     if (!path_given(path) ||
         !path_below_valid(path, base_length, directory_openers.is_separator, directory_openers.ends_base))
         return false;
+    if (chain != nullptr) return chain->remove(path, base_length, searched);
     DirectoryChain single;
-    return (chain != nullptr ? *chain : single).remove(path, base_length, searched);
+    return single.remove(path, base_length, searched);
 }
 
 }  // namespace platform
