@@ -15,8 +15,8 @@ APT_INSTALL := apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install 
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := string_fuzz paths_fuzz resolver_fuzz
 
-.PHONY: all build demo install test test-asan windows windows-compiler test-windows wine-tools wine-locales wine-prefix \
-        fuzz fuzz-runtime bench clean
+.PHONY: all build demo install test test-asan windows windows-compiler test-windows wine-tools wine-locales \
+        wine-prefix fuzz fuzz-runtime bench clean
 
 all: build
 

@@ -85,8 +85,9 @@ std::string wtf8_from_wide(const WideChar* wide, std::size_t length) {
     out.reserve(length);
     for (std::size_t at = 0; at < length; ++at) {
         std::uint32_t unit = static_cast<std::uint16_t>(wide[at]);
-        if (is_high_surrogate(unit) && at + 1 < length && is_low_surrogate(static_cast<std::uint16_t>(wide[at + 1]))) {
-            unit = 0x10000 + ((unit - HIGH_SURROGATES) << 10) + (static_cast<std::uint16_t>(wide[at + 1]) - LOW_SURROGATES);
+        const std::uint32_t next = at + 1 < length ? static_cast<std::uint16_t>(wide[at + 1]) : 0;
+        if (is_high_surrogate(unit) && is_low_surrogate(next)) {
+            unit = 0x10000 + ((unit - HIGH_SURROGATES) << 10) + (next - LOW_SURROGATES);
             ++at;
         }
         append_wtf8(out, unit);

@@ -15,7 +15,8 @@ HANDLE handle_of(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 FileHandle open_file(const char* path, std::uint32_t access, std::uint32_t sharing, Disposition disposition,
                      std::uint32_t attributes) {
     WideText wide;
-    if (!win32::system_path(path, wide) || !parameter_valid(disposition <= DISPOSITION_CREATE_OR_REPLACE)) return NO_FILE;
+    if (!win32::system_path(path, wide) || !parameter_valid(disposition <= DISPOSITION_CREATE_OR_REPLACE))
+        return NO_FILE;
     static constexpr DWORD creation[] = {OPEN_ALWAYS, OPEN_EXISTING, CREATE_NEW, CREATE_ALWAYS};
     DWORD desired = ((access & ACCESS_READ_DATA) != 0 ? GENERIC_READ : 0) |
                     ((access & ACCESS_WRITE_DATA) != 0 ? GENERIC_WRITE : 0);
