@@ -3,14 +3,20 @@ JOBS ?= 2
 PREFIX ?= /usr/local
 WINE := /usr/lib/wine/wine64
 WINESERVER := /usr/lib/wine/wineserver
-# Wine gets everything it needs from here, never from the caller's HOME.
+# Wine gets everything it needs from here, never from the caller's HOME. It takes its
+# code page from the locale (LANG, set for each run in tests/CMakeLists.txt), whose data
+# the lane builds in build/locales.
 WINE_ENV := WINEPREFIX=$(CURDIR)/build/wineprefix WINEARCH=win64 WINEDEBUG=-all \
-            WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$(CURDIR)/build/wine-home DISPLAY=
+            WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$(CURDIR)/build/wine-home DISPLAY= \
+            LOCPATH=$(CURDIR)/build/locales
+WINE_LOCALES := en_US ru_RU ja_JP
+APT_INSTALL := apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y
 
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := string_fuzz paths_fuzz resolver_fuzz
 
-.PHONY: all build demo install test test-asan test-windows wine-prefix fuzz fuzz-runtime bench clean
+.PHONY: all build demo install test test-asan windows windows-compiler test-windows wine-tools wine-locales \
+        wine-prefix fuzz fuzz-runtime bench clean
 
 all: build
 
@@ -33,16 +39,38 @@ test-asan:
 	cmake --build --preset asan
 	ctest --preset asan -j$(JOBS)
 
+# The tool alone for Windows, build/windows/bin/rubo.exe, without the test suite.
+windows: windows-compiler
+	cmake --preset windows -DRUBO_TESTS=OFF
+	cmake --build --preset windows --target rubo
+
+windows-compiler:
+	@command -v x86_64-w64-mingw32-g++-posix > /dev/null || { $(APT_INSTALL) g++-mingw-w64-x86-64-posix; }
+
+# What the Windows lane needs besides the compiler: Wine, GoogleTest's sources and the
+# locale sources, from the distribution when they are missing.
+wine-tools: windows-compiler
+	@[ -x $(WINE) ] && [ -d /usr/src/googletest ] && [ -f /usr/share/i18n/locales/ja_JP ] || \
+	  { $(APT_INSTALL) wine64 googletest locales; }
+
+# The locales of the lane's runs, built once into build/locales (never system-wide).
+wine-locales: wine-tools
+	@for locale in $(WINE_LOCALES); do \
+	  [ -d build/locales/$$locale.UTF-8 ] || { mkdir -p build/locales && \
+	    localedef -i $$locale -f UTF-8 build/locales/$$locale.UTF-8 > /dev/null 2>&1; \
+	    [ -d build/locales/$$locale.UTF-8 ] || { echo "cannot build the locale $$locale.UTF-8"; exit 1; }; }; \
+	done
+
 # The prefix is made once per lane, before the tests; a persistent wineserver
 # (started in the background, its output out of the way) spares every test
 # process the server start-up.
-wine-prefix:
+wine-prefix: wine-tools
 	mkdir -p build/wineprefix build/wine-home
 	$(WINE_ENV) $(WINESERVER) -p > /dev/null 2>&1 &
 	$(WINE_ENV) $(WINE) wineboot --init > /dev/null 2>&1 || true
 
-test-windows: wine-prefix
-	cmake --preset windows
+test-windows: wine-locales wine-prefix
+	cmake --preset windows -DRUBO_TESTS=ON
 	cmake --build --preset windows
 	$(WINE_ENV) ctest --preset windows -j$(JOBS); status=$$?; \
 	  $(WINE_ENV) $(WINESERVER) -k > /dev/null 2>&1; exit $$status
@@ -61,17 +89,15 @@ fuzz: fuzz-runtime
 
 # Clang, and libFuzzer's runtime, which Debian ships apart from Clang's other runtimes.
 fuzz-runtime:
-	@command -v clang++ > /dev/null || \
-	  (apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y clang)
+	@command -v clang++ > /dev/null || { $(APT_INSTALL) clang; }
 	@test -f "$$(clang++ -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" || \
-	  (apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y \
-	     libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev)
+	  { $(APT_INSTALL) libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev; }
 
 # Compares the release rubo with find on generated trees (bench/run.py tells how);
 # strace and GNU time come from the distribution when they are missing.
 bench:
 	@command -v strace > /dev/null && [ -x /usr/bin/time ] || \
-	  { apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y strace time; }
+	  { $(APT_INSTALL) strace time; }
 	cmake --preset release
 	cmake --build --preset release --target rubo
 	python3 bench/run.py --rubo build/release/bin/rubo --work build/bench $(BENCH_FLAGS)

@@ -138,6 +138,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int code = run(argc, argv);
+    char** arguments = platform::program_arguments(argc, argv);
+    const int code = run(argc, arguments);
     return flush_output() ? code : EXIT_FATAL;
 }

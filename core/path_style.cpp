@@ -183,6 +183,11 @@ String PathStyle<Rules>::cut_line_directory(String& line) {
     if (separator_index <= 0) return String();
     String directory = line.cut(0, separator_index + 1);
     if (!ends_root(directory.text(), separator_index)) directory.remove_right(1);
+    // Every path found below the directory is printed with it, so it takes the style's
+    // own separator throughout; a slash that begins a recursion suffix stays one.
+    for (int i = 0; i < directory.length(); ++i)
+        if (Rules::is_separator(directory[i]) && !begins_recursion_suffix(directory.text(), directory.length(), i))
+            directory[i] = Rules::separator;
     return directory;
 }
 

@@ -55,7 +55,8 @@ public:
 
     // Cuts the directory off a line of a file specification, together with the line's
     // last separator, and returns it without that separator (kept where it ends a root).
-    // A slash that begins a recursion suffix " /s" of a piece is no separator. A line
+    // A slash that begins a recursion suffix " /s" of a piece is no separator; every
+    // other separator in the result is the style's own. A line
     // whose last separator is its first character, or that has none, keeps its text
     // and gives an empty result.
     static String cut_line_directory(String& line);

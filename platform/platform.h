@@ -149,7 +149,8 @@ bool file_time_to_local_time(FileTime time, LocalTime& local);
 // Directory search
 
 // One entry found by a directory search. Names are zero-terminated; the short name is
-// the generated 8.3 alias where the file system has one, else empty.
+// the generated 8.3 alias where the file system has one, else empty. On Windows they
+// are WTF-8 (see wtf8.h), up to three bytes for each UTF-16 unit of the system's name.
 struct DirectoryEntry {
     std::uint32_t attributes = 0;
     FileTime creation_time = 0;
@@ -157,8 +158,8 @@ struct DirectoryEntry {
     FileTime last_write_time = 0;
     std::uint32_t size_high = 0;  // the size is size_high * 2^32 + size_low bytes
     std::uint32_t size_low = 0;
-    char name[260] = {};
-    char short_name[14] = {};
+    char name[1024] = {};
+    char short_name[40] = {};
 };
 
 // How much of each entry a search must fill, and where the entries may come from;
@@ -301,6 +302,11 @@ bool unlock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t len
 // Process, time and console
 
 void sleep_milliseconds(std::uint32_t milliseconds);
+
+// The program's arguments in the text of this layer: on Windows read from the wide
+// command line by the C runtime's own rules and converted to UTF-8, with `argc` set to
+// their count; on POSIX systems `argv` itself. The texts stay until the process ends.
+char** program_arguments(int& argc, char** argv);
 
 // Console input, for one thread. Whether a key press waits to be read; never blocks. Ctrl+C counts as a key press
 // with code 3, Escape has code 27. When standard input is not a console, its bytes

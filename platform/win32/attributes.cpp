@@ -1,19 +1,26 @@
 #include <windows.h>
 
-#include "platform/backend_helpers.h"
 #include "platform/platform.h"
+#include "platform/win32/system_text.h"
 
 namespace platform {
 
+using win32::system_path;
+
 std::uint32_t get_file_attributes(const char* path) {
-    if (!path_given(path)) return ATTRIBUTES_INVALID;
-    return GetFileAttributesA(path);
+    WideText wide;
+    if (!system_path(path, wide)) return ATTRIBUTES_INVALID;
+    return GetFileAttributesW(wide.c_str());
 }
 
 bool set_file_attributes(const char* path, std::uint32_t attributes) {
-    return path_given(path) && SetFileAttributesA(path, attributes) != 0;
+    WideText wide;
+    return system_path(path, wide) && SetFileAttributesW(wide.c_str(), attributes) != 0;
 }
 
-bool delete_file(const char* path) { return path_given(path) && DeleteFileA(path) != 0; }
+bool delete_file(const char* path) {
+    WideText wide;
+    return system_path(path, wide) && DeleteFileW(wide.c_str()) != 0;
+}
 
 }  // namespace platform

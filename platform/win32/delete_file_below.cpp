@@ -9,6 +9,7 @@
 
 #include "platform/directory_chain.h"
 #include "platform/win32/directory_identity.h"
+#include "platform/win32/system_text.h"
 
 namespace platform {
 namespace {
@@ -27,7 +28,9 @@ void close_directory(HeldHandle handle) { CloseHandle(reinterpret_cast<HANDLE>(h
 std::size_t levels_to_hold() { return 64; }
 
 HeldHandle open_below(HeldHandle, const std::string& path, std::size_t) {
-    HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    WideText wide;
+    if (!win32::system_path(path.c_str(), wide)) return NO_HELD_HANDLE;
+    HANDLE handle = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         // What is missing is a directory on the way.
@@ -40,7 +43,7 @@ HeldHandle open_below(HeldHandle, const std::string& path, std::size_t) {
     BY_HANDLE_FILE_INFORMATION information;
     const bool read = GetFileInformationByHandle(handle, &information) != 0;
     const DWORD attributes = information.dwFileAttributes;
-    const DWORD named = read ? GetFileAttributesA(path.c_str()) : INVALID_FILE_ATTRIBUTES;
+    const DWORD named = read ? GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
     const auto plain_directory = [](DWORD bits) {
         return (bits & FILE_ATTRIBUTE_DIRECTORY) != 0 && (bits & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
     };
@@ -53,17 +56,19 @@ HeldHandle open_below(HeldHandle, const std::string& path, std::size_t) {
 }
 
 bool remove_file(HeldHandle, const char* path, const char*) {
-    const DWORD attributes = GetFileAttributesA(path);
+    WideText wide;
+    if (!win32::system_path(path, wide)) return false;
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (read_only) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (DeleteFileA(path)) return true;
+    if (read_only) SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (DeleteFileW(wide.c_str())) return true;
     const DWORD error = GetLastError();
-    if (read_only) SetFileAttributesA(path, attributes);
+    if (read_only) SetFileAttributesW(wide.c_str(), attributes);
     SetLastError(error);
     return false;
 }

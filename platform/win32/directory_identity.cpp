@@ -2,13 +2,17 @@
 
 #include <string>
 
+#include "platform/win32/system_text.h"
+
 namespace platform::win32 {
 
 HANDLE hold_directory(const char* path) {
     std::string directory(path);
     if (directory.empty() || directory.back() == ':') directory += '.';
-    return CreateFileA(directory.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    WideText wide;
+    if (!system_path(directory.c_str(), wide)) return INVALID_HANDLE_VALUE;
+    return CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 DirectoryIdentity identity_of(HANDLE directory) {

@@ -1,6 +1,9 @@
 // Directory search through KERNEL32. Windows matches a pattern against the generated
-// short names too, so that "*.obj" would also find "x.objx" by its alias X~1.OBJ; the
-// search therefore keeps only the entries whose long name matches the pattern.
+// short names too, so that "*.obj" would also find "x.objx" by its alias X~1.OBJ, and
+// its own '?' takes one UTF-16 unit (half of some characters) or, before a dot or the
+// end, none at all. So the system is asked for every name of the directory, or for the
+// one name that a pattern without wildcards gives, and the search keeps only the
+// entries whose long name matches the pattern by the matcher's rules.
 //
 // A search that is to know which directory it read holds that directory, not sharing
 // deletion, while it starts: the directory whose identity it takes is the one it reads.
@@ -8,12 +11,14 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "platform/backend_helpers.h"
 #include "platform/platform.h"
 #include "platform/win32/directory_identity.h"
 #include "platform/win32/file_time.h"
+#include "platform/win32/system_text.h"
 
 namespace platform {
 
@@ -33,17 +38,35 @@ const char* name_pattern_of(const char* pattern) {
     return name;
 }
 
+// What the system is asked for: the directory with "*", or the pattern itself when
+// its name part holds no wildcard.
+bool system_pattern(const char* pattern, const char* name_pattern, WideText& wide) {
+    if (std::strpbrk(name_pattern, "*?") == nullptr) return win32::system_path(pattern, wide);
+    return win32::system_path((std::string(pattern, name_pattern) + '*').c_str(), wide);
+}
+
+std::string text_of(const wchar_t* name) { return wtf8_from_wide(name, std::wcslen(name)); }
+
 // Moves on from the entry in `data` (which is looked at first when `current` is set)
 // to the first one whose long name matches; false at the end.
-bool find_match(Search& search, WIN32_FIND_DATAA& data, bool current) {
+bool find_match(Search& search, WIN32_FIND_DATAW& data, bool current) {
     for (;;) {
-        if (current && wildcard_match(search.name_pattern.c_str(), data.cFileName, true)) return true;
-        if (!FindNextFileA(search.handle, &data)) return false;
+        if (current && wildcard_match(search.name_pattern.c_str(), text_of(data.cFileName).c_str(), true)) return true;
+        if (!FindNextFileW(search.handle, &data)) return false;
         current = true;
     }
 }
 
-void fill(DirectoryEntry& entry, const WIN32_FIND_DATAA& data) {
+// Copies a name that was read as UTF-16 into room for it as WTF-8, which is never more
+// than three bytes for each unit.
+template <std::size_t room, std::size_t units>
+void copy_name(char (&to)[room], const wchar_t (&from)[units]) {
+    static_assert(3 * (units - 1) < room);
+    const std::string name = text_of(from);
+    std::memcpy(to, name.c_str(), name.size() + 1);
+}
+
+void fill(DirectoryEntry& entry, const WIN32_FIND_DATAW& data) {
     using win32::file_time_of;
     entry.attributes = data.dwFileAttributes;
     entry.creation_time = file_time_of(data.ftCreationTime);
@@ -51,16 +74,16 @@ void fill(DirectoryEntry& entry, const WIN32_FIND_DATAA& data) {
     entry.last_write_time = file_time_of(data.ftLastWriteTime);
     entry.size_high = data.nFileSizeHigh;
     entry.size_low = data.nFileSizeLow;
-    static_assert(sizeof entry.name == sizeof data.cFileName && sizeof entry.short_name == sizeof data.cAlternateFileName);
-    std::memcpy(entry.name, data.cFileName, sizeof entry.name);
-    std::memcpy(entry.short_name, data.cAlternateFileName, sizeof entry.short_name);
+    copy_name(entry.name, data.cFileName);
+    copy_name(entry.short_name, data.cAlternateFileName);
 }
 
 }  // namespace
 
 Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail) {
-    if (!path_given(pattern)) return nullptr;
-    const char* name_pattern = name_pattern_of(pattern);
+    const char* name_pattern = path_given(pattern) ? name_pattern_of(pattern) : nullptr;
+    WideText wide;
+    if (name_pattern == nullptr || !system_pattern(pattern, name_pattern, wide)) return nullptr;
     HANDLE held = INVALID_HANDLE_VALUE;
     DirectoryIdentity identity;
     if ((detail & FIND_IDENTITY) != 0) {
@@ -68,8 +91,8 @@ Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail
         if (held == INVALID_HANDLE_VALUE) return nullptr;
         identity = win32::identity_of(held);
     }
-    WIN32_FIND_DATAA data;
-    HANDLE handle = FindFirstFileA(pattern, &data);
+    WIN32_FIND_DATAW data;
+    HANDLE handle = FindFirstFileW(wide.c_str(), &data);
     if (held != INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         CloseHandle(held);
@@ -91,7 +114,7 @@ bool find_next(Search* search, DirectoryEntry& entry) {
         set_last_error(SYSTEM_ERROR_INVALID_HANDLE);
         return false;
     }
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAW data;
     if (!find_match(*search, data, false)) return false;
     fill(entry, data);
     return true;

@@ -3,6 +3,7 @@
 #include "platform/backend_helpers.h"
 #include "platform/platform.h"
 #include "platform/win32/file_time.h"
+#include "platform/win32/system_text.h"
 
 namespace platform {
 namespace {
@@ -13,13 +14,15 @@ HANDLE handle_of(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 FileHandle open_file(const char* path, std::uint32_t access, std::uint32_t sharing, Disposition disposition,
                      std::uint32_t attributes) {
-    if (!path_given(path) || !parameter_valid(disposition <= DISPOSITION_CREATE_OR_REPLACE)) return NO_FILE;
+    WideText wide;
+    if (!win32::system_path(path, wide) || !parameter_valid(disposition <= DISPOSITION_CREATE_OR_REPLACE))
+        return NO_FILE;
     static constexpr DWORD creation[] = {OPEN_ALWAYS, OPEN_EXISTING, CREATE_NEW, CREATE_ALWAYS};
     DWORD desired = ((access & ACCESS_READ_DATA) != 0 ? GENERIC_READ : 0) |
                     ((access & ACCESS_WRITE_DATA) != 0 ? GENERIC_WRITE : 0);
     DWORD share = ((sharing & SHARE_READERS) != 0 ? FILE_SHARE_READ : 0) |
                   ((sharing & SHARE_WRITERS) != 0 ? FILE_SHARE_WRITE : 0);
-    HANDLE file = CreateFileA(path, desired, share, nullptr, creation[disposition], attributes, nullptr);
+    HANDLE file = CreateFileW(wide.c_str(), desired, share, nullptr, creation[disposition], attributes, nullptr);
     return file == INVALID_HANDLE_VALUE ? NO_FILE : reinterpret_cast<FileHandle>(file);
 }
 

@@ -143,6 +143,7 @@ TEST_F(WindowsPathStyle, CutLineDirectoryTakesEverythingUpToTheLastSeparator) {
     expect_cuts({
         {"src\\*.obj;*.res", "src", "*.obj;*.res"},
         {"src/*.obj;*.res", "src", "*.obj;*.res"},
+        {"Z:/tmp/x/sub/*.obj", "Z:\\tmp\\x\\sub", "*.obj"},
         {"C:\\*.obj", "C:\\", "*.obj"},
         {"C:*.obj", "C:", "*.obj"},
         {"C:\\work\\", "C:\\work", ""},
@@ -160,6 +161,7 @@ TEST_F(WindowsPathStyle, CutLineDirectoryKeepsRecursionSuffixes) {
         {"C:*.obj /s", "C:", "*.obj /s"},
         {"*.obj /s ;*.res /S", "", "*.obj /s ;*.res /S"},
         {"a\\*.obj /s;b\\*.res /s", "a\\*.obj /s;b", "*.res /s"},
+        {"a/*.obj /s;b/*.res", "a\\*.obj /s;b", "*.res"},
         // Only a blank, slash and s that end a piece are a suffix.
         {"*.obj/s", "*.obj", "s"},
         {"*.obj /sub", "*.obj ", "sub"},

@@ -457,8 +457,8 @@ TEST(HostileDepth, PathsLongerThanTheSystemTakesAreNeverCut) {
 }
 #else
 // ---- Windows: links are reparse points (junctions and symbolic links), a directory
-// that another process holds without sharing cannot be searched, and the calls the tool
-// makes take no path of MAX_PATH characters or more. Directories list in no fixed order,
+// that another process holds without sharing cannot be searched, and paths reach past
+// MAX_PATH through their long form. Directories list in no fixed order,
 // so every directory here holds at most one match and at most one subdirectory with
 // matches per pattern.
 
@@ -559,37 +559,28 @@ private:
     std::vector<std::string> files_;
 };
 
-// Past MAX_PATH a directory cannot be searched and its files are not listed. A file
-// whose own path is that long, in a directory that can be searched, is listed by its
-// whole path, never a shortened one; whether it can then be deleted is the system's
-// word, and the report and the count follow it.
-TEST(HostileDepth, PathsLongerThanTheSystemTakesAreNeverCut) {
+// Paths past MAX_PATH are searched and deleted whole: every level of a chain more
+// than 362 characters deep, and a file whose own name takes its path past MAX_PATH.
+TEST(HostileDepth, PathsPastMaxPathAreSearchedAndDeletedWhole) {
     TempTree tree;
-    // Names of a length that puts the second level near 200 characters: its searches
-    // fit well within MAX_PATH, the third level's are well past it.
     ASSERT_LT(tree.path().size(), std::size_t{70});
     DeepChain chain(tree.path(), (200 - tree.path().size()) / 2 - 1, 4);
-    constexpr int searchable = 2;
-    ASSERT_LT(chain.path(searchable, "*.obj").size() + 40, std::size_t{MAX_PATH});
-    ASSERT_GT(chain.path(searchable + 1, "*").size(), std::size_t{MAX_PATH});
+    ASSERT_GT(chain.path(chain.depth(), "f.obj").size(), std::size_t{362});
     std::string expected = banner;
     for (int level = 0; level <= chain.depth(); ++level) {
         chain.file(level, "f.obj");
-        if (level <= searchable) expected += deleting(chain.path(level, "f.obj"));
+        expected += deleting(chain.path(level, "f.obj"));
     }
     const std::string long_name = std::string(120, 'z') + ".lng";
-    chain.file(searchable, long_name);
-    ASSERT_TRUE(chain.exists(searchable, long_name));
-    ASSERT_GT(chain.path(searchable, long_name).size(), std::size_t{MAX_PATH});
+    chain.file(2, long_name);
+    ASSERT_TRUE(chain.exists(2, long_name));
+    ASSERT_GT(chain.path(2, long_name).size(), std::size_t{MAX_PATH});
 
     ChildResult run = run_tool({"*.obj;*.lng"}, tree.path());
-    const bool deleted = !chain.exists(searchable, long_name);
-    EXPECT_EQ(deleted ? 0 : 4, run.exit_code);
-    EXPECT_EQ(expected + deleting(chain.path(searchable, long_name), deleted) +
-                  summary(searchable + 1 + deleted, !deleted, "0"),
-              run.output);
-    for (int level = 0; level <= chain.depth(); ++level)
-        EXPECT_EQ(level > searchable, chain.exists(level, "f.obj")) << level;
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(expected + deleting(chain.path(2, long_name)) + summary(chain.depth() + 2, 0, "0"), run.output);
+    for (int level = 0; level <= chain.depth(); ++level) EXPECT_FALSE(chain.exists(level, "f.obj")) << level;
+    EXPECT_FALSE(chain.exists(2, long_name));
 }
 #endif
 

@@ -40,3 +40,38 @@ TEST(Output, OnlyTheNullDeviceCountsAsDiscarded) {
 
 }  // namespace
 #endif
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <string>
+
+#include "tests/support/wide_names.h"
+
+namespace {
+
+// A console gets the bytes as UTF-16, whatever its code page, so every name shows as
+// it is; a sequence that one write cuts off is completed by the next.
+TEST(Output, ConsoleShowsEveryNameAsItIs) {
+    HANDLE screen = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    DWORD mode;
+    // Wine without a terminal gives a process no console that can be written.
+    if (screen == INVALID_HANDLE_VALUE || !GetConsoleMode(screen, &mode)) GTEST_SKIP() << "no console attached";
+    const HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, screen);
+    const std::string text = "файл 文件 😀 café";
+    const bool written = platform::write_output(text.data(), text.size() - 1) &&
+                         platform::write_output(text.data() + text.size() - 1, 1);
+    SetStdHandle(STD_OUTPUT_HANDLE, saved);
+    EXPECT_TRUE(written);
+    const std::wstring expected = rubo::test::wide_name(text);
+    std::wstring shown(expected.size(), L'\0');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, shown.data(), static_cast<DWORD>(shown.size()), COORD{0, 0}, &read);
+    CloseHandle(screen);
+    EXPECT_EQ(expected, shown.substr(0, read));
+}
+
+}  // namespace
+#endif

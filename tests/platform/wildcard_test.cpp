@@ -44,6 +44,18 @@ TEST(Wildcard, FollowsTheMatchingRules) {
         {"a\\b", "a\\b", true, true},  // and so is the backslash
         {"a\\*", "a\\xyz", true, true},
         {"\xC4*", "\xE4x", false, false},  // only ASCII letters fold
+        {"caf\xC3\x89", "caf\xC3\xA9", false, false},
+        // '?' and the star take whole UTF-8 sequences; a byte that begins none is one.
+        {"caf?.obj", "caf\xC3\xA9.obj", true, true},
+        {"caf?.obj", "cafe.obj", true, true},
+        {"????.obj", "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB.obj", true, true},
+        {"??.obj", "\xE6\x96\x87\xE4\xBB\xB6.obj", true, true},
+        {"?.obj", "\xE6\x96\x87\xE4\xBB\xB6.obj", false, false},
+        {"?.obj", "\xF0\x9F\x98\x80.obj", true, true},
+        {"?.obj", "\xED\xA0\xBD.obj", true, true},  // a lone surrogate
+        {"??.obj", "\xFF\xFE.obj", true, true},
+        {"*??", "\xC3\xA9", false, false},
+        {"*\xA9", "\xC3\xA9", false, false},
     };
     for (const MatchCase& c : cases) {
         EXPECT_EQ(c.exact, platform::wildcard_match(c.pattern, c.name, false)) << c.pattern << " vs " << c.name;

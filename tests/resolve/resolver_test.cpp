@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -266,6 +267,10 @@ TEST(WindowsResolver, ForwardSlashSeparatesTheLineDirectory) {
     tree.file("a.obj");
     tree.file("src/b.obj");
     EXPECT_EQ(Paths{tree.native("src/b.obj")}, resolve("src/*.obj", tree.path().c_str(), WALK_RECURSE).files);
+    // An absolute directory spelt with slashes is listed with backslashes.
+    std::string slashed = tree.path() + "/src/*.obj";
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    EXPECT_EQ(Paths{tree.native("src/b.obj")}, resolve(slashed.c_str(), "", WALK_RECURSE).files);
 }
 #else
 TEST(PosixResolver, NamesDifferingInCaseAreDifferentFiles) {

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "tests/support/child_process.h"
+#include "tests/support/wide_names.h"
 
 namespace rubo::test {
 namespace {
@@ -33,9 +34,9 @@ void append_quoted(std::string& line, const std::string& argument) {
 }  // namespace
 
 std::string own_path() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, n);
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return utf8_name(std::wstring(path, n));
 }
 
 PipedRun::PipedRun(const ProgramRun& run) {
@@ -58,15 +59,16 @@ PipedRun::PipedRun(const ProgramRun& run) {
         line += ' ';
         append_quoted(line, argument);
     }
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in_read;
     startup.hStdOutput = out_write;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    if (CreateProcessA(run.program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       run.directory.empty() ? nullptr : run.directory.c_str(), &startup, &process)) {
+    std::wstring wide_line = wide_name(line);
+    if (CreateProcessW(wide_name(run.program).c_str(), wide_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       run.directory.empty() ? nullptr : wide_name(run.directory).c_str(), &startup, &process)) {
         CloseHandle(process.hThread);
         process_ = process.hProcess;
     }

@@ -26,6 +26,13 @@ inline std::string native_relative(std::string relative) {
     return relative;
 }
 
+// Paths of the tests are UTF-8 on every platform (std::filesystem would take and give
+// a narrow path in the ANSI code page on Windows).
+inline std::filesystem::path utf8_path(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string utf8_text(const std::u8string& text) { return std::string(text.begin(), text.end()); }
+
 // A scratch directory with the helpers that trees of test files need. Paths into it
 // are built from its canonical spelling, the one a process that works in it reads back
 // as its current directory.
@@ -34,7 +41,7 @@ public:
     TempTree() : root_(std::filesystem::canonical(ScratchDirectory::path())) {}
 
     // The tree's own directory, in the platform's spelling, without a trailing separator.
-    std::string path() const { return root_.string(); }
+    std::string path() const { return utf8_text(root_.u8string()); }
     // The native full path of an entry given relative to the tree, with '/'.
     std::string native(const std::string& relative) const { return path() + separator + native_relative(relative); }
     std::vector<std::string> natives(const std::vector<std::string>& relatives) const {
@@ -45,23 +52,23 @@ public:
 
     // Creates a file of `size` bytes (and the directories on its way).
     void file(const std::string& relative, std::size_t size = 0) const {
-        std::filesystem::path target = root_ / native_relative(relative);
+        std::filesystem::path target = root_ / utf8_path(native_relative(relative));
         std::filesystem::create_directories(target.parent_path());
         std::ofstream out(target, std::ios::binary);
         out << std::string(size, 'x');
     }
     void directory(const std::string& relative) const {
-        std::filesystem::create_directories(root_ / native_relative(relative));
+        std::filesystem::create_directories(root_ / utf8_path(native_relative(relative)));
     }
     void read_only(const std::string& relative) const {
-        std::filesystem::permissions(root_ / native_relative(relative), std::filesystem::perms::owner_write |
+        std::filesystem::permissions(root_ / utf8_path(native_relative(relative)), std::filesystem::perms::owner_write |
                                                                              std::filesystem::perms::group_write |
                                                                              std::filesystem::perms::others_write,
                                      std::filesystem::perm_options::remove);
     }
     bool exists(const std::string& relative) const {
         std::error_code ignored;
-        return std::filesystem::symlink_status(root_ / native_relative(relative), ignored).type() !=
+        return std::filesystem::symlink_status(root_ / utf8_path(native_relative(relative)), ignored).type() !=
                std::filesystem::file_type::not_found;
     }
 
@@ -75,7 +82,7 @@ public:
                 it.disable_recursion_pending();
             else if (it->is_directory())
                 continue;
-            found.push_back(it->path().lexically_relative(root_).generic_string());
+            found.push_back(utf8_text(it->path().lexically_relative(root_).generic_u8string()));
         }
         std::sort(found.begin(), found.end());
         return found;
