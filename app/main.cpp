@@ -13,6 +13,7 @@
 // device, which no write can fail, is simply buffered.)
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/file_system.h"
@@ -55,6 +56,16 @@ bool abort_requested() {
     return key == KEY_CTRL_C || key == KEY_ESCAPE;
 }
 
+#ifdef RUBO_FAULT_INJECTION
+// Test builds only: RUBO_HOLD_SEARCH=<path> holds the run at the end of the search for
+// as long as that path exists, so that a test can press keys while the search runs.
+void hold_search() {
+    const char* marker = std::getenv("RUBO_HOLD_SEARCH");
+    while (marker != nullptr && platform::get_file_attributes(marker) != platform::ATTRIBUTES_INVALID)
+        platform::sleep_milliseconds(1);
+}
+#endif
+
 void write_summary(std::int32_t deleted, std::int32_t failed, std::int64_t total_size) {
     String line("\r\n");
     if (deleted != 0) line.append_format("%d files deleted successfully\r\n", static_cast<int>(deleted));
@@ -75,6 +86,9 @@ int run(int argc, char** argv) {
         return EXIT_USAGE;
     }
 
+    // Keys are taken before the search, so that a Ctrl+C while it runs is a key press
+    // like any other instead of the end of the process.
+    platform::take_console();
     String specification(argv[1]);
     specification.strip_enclosing('"');
     List<String> files;
@@ -86,28 +100,30 @@ int run(int argc, char** argv) {
         resolve_file_spec(specification.text(), files, default_directory.text(), &problems, nullptr, &total_size,
                           resolve_flags, &base_lengths);
     }
+#ifdef RUBO_FAULT_INJECTION
+    hold_search();
+#endif
     if (problems.length() != 0 && !proceed_despite(problems, files)) return EXIT_PROBLEMS;
+    // Without a question to take it, an abort key pressed during the search stops the run
+    // before the first file.
+    bool aborted = problems.length() == 0 && platform::abort_key_pressed();
 
     std::int32_t deleted = 0;
     std::int32_t failed = 0;
-    bool aborted = false;
     // Output that is thrown away cannot fail, so its reports may wait in the buffer.
     const bool tell_before_each = !platform::output_discarded();
     FileEraser eraser;
     Iterator<std::int32_t> base_length(&base_lengths);
-    for (Iterator<String> walk(&files); walk.next() && base_length.next();) {
+    for (Iterator<String> walk(&files); !aborted && walk.next() && base_length.next();) {
         write_output("Deleting ");
         write(*walk.element);
         if (tell_before_each && !flush_output()) return EXIT_FATAL;
         const bool ok = eraser.erase_below(walk.element->text(), *base_length.element);
         write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
         ++(ok ? deleted : failed);
-        if (abort_requested()) {
-            write_output("Aborted by user\r\n");
-            aborted = true;
-            break;
-        }
+        aborted = abort_requested();
     }
+    if (aborted) write_output("Aborted by user\r\n");
     write_summary(deleted, failed, total_size);
     while (platform::key_pending()) platform::read_key();
     if (aborted) return EXIT_ABORTED;

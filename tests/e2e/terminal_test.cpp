@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -63,10 +65,11 @@ TEST_F(AtPrompt, FailedDeletionIsCountedAndTheRunGoesOn) {
     EXPECT_EQ(Files{"b.obj/inner.txt"}, tree.files());
 }
 
-// Ctrl+C is a signal at a terminal. The run is held up on its full output pipe until
-// the signal has been sent, so it cannot finish first; it stops after the file in
-// progress, and exactly the files it reported are gone.
-TEST(Terminal, CtrlCStopsTheRunBetweenFiles) {
+// Ctrl+C is a signal at a terminal. The run writes to the terminal too and is held up
+// there, its output unread, until the signal has been sent, so it cannot finish first;
+// it stops after the file in progress, exactly the files it reported are gone, and no
+// line it wrote is lost to the interrupt.
+TEST(Terminal, CtrlCStopsTheRunBetweenFilesAndKeepsEveryLine) {
     TempTree tree;
     constexpr int total = 6000;
     std::vector<std::string> names;
@@ -76,9 +79,10 @@ TEST(Terminal, CtrlCStopsTheRunBetweenFiles) {
         names.push_back(name);
         tree.file(name);
     }
-    TerminalRun run(tool_path(), {"*.obj"}, tree.path());
+    TerminalRun run(tool_path(), {"*.obj"}, tree.path(), {.output_at_terminal = true});
     ASSERT_TRUE(run.started());
-    ASSERT_TRUE(run.wait_for_key_mode());
+    ASSERT_TRUE(run.wait_for_output("Deleting "));
+    ASSERT_TRUE(run.wait_for_full_output());
     run.type("\x03");
     ChildResult result = run.finish();
     EXPECT_EQ(5, result.exit_code);
@@ -95,6 +99,53 @@ TEST(Terminal, CtrlCStopsTheRunBetweenFiles) {
     EXPECT_EQ(expected + "Aborted by user\r\n" + summary(deleted, 0, "0"), result.output);
     Files left(names.begin() + deleted, names.end());
     EXPECT_EQ(left, tree.files());
+    EXPECT_TRUE(run.line_editing());
+}
+
+// Keys pressed while the search runs, held at its end by the test build of the tool.
+// Ctrl+C and Escape stop the run before the first file.
+TEST(Terminal, AbortKeysPressedDuringTheSearchStopTheRunBeforeTheFirstFile) {
+    enum Press { CTRL_C, ESCAPE, ARROW };
+    for (Press press : {CTRL_C, ESCAPE}) {
+        SCOPED_TRACE(press);
+        TempTree tree;
+        tree.file("a.obj", 3);
+        tree.file("s/b.obj", 4);
+        tree.file("hold");
+        TerminalRun run(tool_path() + "_fault", {"*.obj"}, tree.path(),
+                        {.environment = {"RUBO_HOLD_SEARCH=" + tree.native("hold")}});
+        ASSERT_TRUE(run.started());
+        ASSERT_TRUE(run.wait_for_key_mode());
+        if (press == CTRL_C) {
+            kill(run.pid(), SIGINT);  // pending before the hold ends, so handled before
+        } else {
+            run.type(press == ESCAPE ? "\x1b" : "\x1b[A");
+            ASSERT_TRUE(run.wait_for_unread_keys());
+        }
+        std::filesystem::remove(tree.native("hold"));
+        ChildResult result = run.finish();
+        if (press == ARROW) {
+            EXPECT_EQ(0, result.exit_code);
+            EXPECT_EQ(Files{}, tree.files());
+        } else {
+            EXPECT_EQ(5, result.exit_code);
+            EXPECT_EQ(banner + std::string("Aborted by user\r\n") + summary(0, 0, "7"), result.output);
+            EXPECT_EQ((Files{"a.obj", "s/b.obj"}), tree.files());
+        }
+        EXPECT_TRUE(run.line_editing());
+    }
+}
+
+// Started in the background, the run leaves the terminal alone, is not stopped for it
+// and reads no keys: the prompt is declined.
+TEST_F(AtPrompt, BackgroundRunIsNeverStoppedAndDeclinesThePrompt) {
+    tree.file("a.obj");
+    TerminalRun run(tool_path(), {"*.zzz;*.obj"}, tree.path(), {.background = true});
+    ASSERT_TRUE(run.started());
+    ChildResult result = run.finish();
+    EXPECT_EQ(3, result.exit_code);
+    EXPECT_EQ(up_to_prompt(), result.output);
+    EXPECT_EQ(Files{"a.obj"}, tree.files());
     EXPECT_TRUE(run.line_editing());
 }
 
