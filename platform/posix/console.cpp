@@ -6,8 +6,8 @@
 // Ctrl+Z gives the settings back while the process is stopped. A process in the
 // background leaves the terminal alone, so that it is never stopped for touching it,
 // and reads no keys there. Ctrl+C (SIGINT) is caught and becomes a pending key 3;
-// Escape arrives as the byte 27. Without a terminal the bytes of standard input are the
-// keys.
+// Escape arrives as the byte 27, and an escape sequence (an arrow key, say) is one key
+// press that is dropped. Without a terminal the bytes of standard input are the keys.
 
 #include <poll.h>
 #include <signal.h>
@@ -21,6 +21,7 @@
 
 #include "platform/key_queue.h"
 #include "platform/platform.h"
+#include "platform/posix/escape_sequences.h"
 
 namespace platform {
 namespace {
@@ -34,6 +35,10 @@ bool started = false;
 // all for a process started in the terminal's background.
 enum class Source { INPUT, TERMINAL, NONE };
 Source source = Source::INPUT;
+
+// How long the rest of an escape sequence may take to follow its Escape. A terminal
+// sends a sequence in one piece; a person takes far longer between two keys.
+constexpr int SEQUENCE_WAIT_MS = 25;
 
 // While a read waits in the background, how often it looks whether it is back in front.
 constexpr std::uint32_t BACKGROUND_WAIT_MS = 50;
@@ -164,10 +169,32 @@ bool wait_for_input() {
     return ready > 0 || (ready < 0 && errno != EINTR);  // a failure is left to the read
 }
 
-bool input_ready() {
+bool input_ready(int timeout_ms = 0) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
-    int ready = poll(&input, 1, 0);
+    int ready = poll(&input, 1, timeout_ms);
     return ready > 0 || (ready < 0 && errno != EINTR);
+}
+
+// The key presses among `count` bytes typed at the terminal, put back into `buffer`.
+// An escape sequence that the bytes leave unfinished is read on while its bytes come
+// at once; every such byte belongs to the sequence, so the keys never outnumber the
+// bytes first read.
+int typed_keys(unsigned char* buffer, int count) {
+    posix::EscapeSequences sequences;
+    int kept = 0;
+    auto keep = [&](int key) {
+        if (key != posix::EscapeSequences::NO_KEY) buffer[kept++] = static_cast<unsigned char>(key);
+    };
+    for (int i = 0; i < count; ++i) keep(sequences.take(buffer[i]));
+    while (sequences.in_sequence()) {
+        unsigned char next;
+        if (!input_ready(SEQUENCE_WAIT_MS) || read(STDIN_FILENO, &next, 1) != 1) {
+            keep(sequences.end());
+            break;
+        }
+        keep(sequences.take(next));
+    }
+    return kept;
 }
 
 int fill_from_input(unsigned char* buffer, int size, bool wait) {
@@ -182,7 +209,7 @@ int fill_from_input(unsigned char* buffer, int size, bool wait) {
     }
     if (!(wait ? wait_for_input() : input_ready())) return 0;
     ssize_t got = read(STDIN_FILENO, buffer, static_cast<std::size_t>(size));
-    if (got > 0) return static_cast<int>(got);
+    if (got > 0) return source == Source::TERMINAL ? typed_keys(buffer, static_cast<int>(got)) : static_cast<int>(got);
     return got < 0 && (errno == EINTR || errno == EAGAIN) ? 0 : KeyQueue::INPUT_ENDED;
 }
 
