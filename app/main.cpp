@@ -21,6 +21,7 @@
 #include "core/list.h"
 #include "core/output.h"
 #include "core/string.h"
+#include "core/terminal_text.h"
 #include "core/working_paths.h"
 #include "platform/platform.h"
 #include "resolve/resolver.h"
@@ -33,16 +34,41 @@ constexpr std::uint32_t resolve_flags = WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS;
 constexpr int KEY_CTRL_C = 3;
 constexpr int KEY_ESCAPE = 27;
 
+constexpr char question[] = "\r\nDo you wish to proceed anyway?";
+
 void write(const String& text) { write_output(text.text(), static_cast<std::size_t>(text.length())); }
 
+bool output_at_terminal() {
+    static const bool at_terminal = platform::is_terminal(platform::STANDARD_OUTPUT);
+    return at_terminal;
+}
+
+// Writes a path, or a text of lines that hold paths: at a terminal with its control
+// bytes shown as '?', elsewhere exactly.
+void write_shown(const String& text, bool keep_line_ends) {
+    if (output_at_terminal())
+        write(terminal_text(text, keep_line_ends));
+    else
+        write(text);
+}
+
 // Shows the problems and, when there are files as well, asks whether to go on. True
-// when the deletion should start.
+// when the deletion should start. With standard output going elsewhere (a file, a pipe)
+// and standard error at a terminal, the problems and the question are shown there as
+// well, so that the question does not wait unseen.
 bool proceed_despite(const String& problems, const List<String>& files) {
-    write(problems);
+    write_shown(problems, true);
     if (files.count == 0) return false;
-    write_output("\r\nDo you wish to proceed anyway?");
+    write_output(question);
     if (!flush_output()) return false;  // nobody sees the question
+    const bool ask_on_error = !output_at_terminal() && platform::is_terminal(platform::STANDARD_ERROR);
+    if (ask_on_error) {
+        String shown = terminal_text(problems, true);
+        shown.append(question);
+        platform::write_error(shown.text(), static_cast<std::size_t>(shown.length()));
+    }
     int key = platform::read_key();
+    if (ask_on_error) platform::write_error("\r\n", 2);
     if (key >= 'a' && key <= 'z') key -= 32;
     if (key != 'Y') return false;
     write_output("\r\n\r\n");
@@ -116,7 +142,7 @@ int run(int argc, char** argv) {
     Iterator<std::int32_t> base_length(&base_lengths);
     for (Iterator<String> walk(&files); !aborted && walk.next() && base_length.next();) {
         write_output("Deleting ");
-        write(*walk.element);
+        write_shown(*walk.element, false);
         if (tell_before_each && !flush_output()) return EXIT_FATAL;
         const bool ok = eraser.erase_below(walk.element->text(), *base_length.element);
         write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");

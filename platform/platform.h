@@ -304,6 +304,14 @@ bool abort_key_pressed();
 // ignore SIGPIPE, so that such a write fails instead of ending the process.
 bool write_output(const void* data, std::size_t size);
 
+// Writes bytes to standard error as they stand, at once; false as for write_output.
+bool write_error(const void* data, std::size_t size);
+
+enum StandardStream : int { STANDARD_OUTPUT = 1, STANDARD_ERROR = 2 };
+
+// Whether a standard stream is a terminal (a console on Windows), where a person reads it.
+bool is_terminal(StandardStream stream);
+
 // Whether standard output is the system's null device, which takes every write and
 // throws it away, so that no write to it can fail. False where that cannot be told.
 bool output_discarded();

@@ -9,14 +9,16 @@
 
 namespace platform {
 
-bool write_output(const void* data, std::size_t size) {
+namespace {
+
+bool write_all(int descriptor, const void* data, std::size_t size) {
     // A reader that has gone away makes a failed write (EPIPE), answered as false like any
     // other, rather than a signal that ends the process in the middle of its work.
     static const bool pipe_signal_ignored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
     (void)pipe_signal_ignored;
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        ssize_t written = write(STDOUT_FILENO, bytes, size);
+        ssize_t written = write(descriptor, bytes, size);
         if (written < 0) {
             if (errno == EINTR) continue;
             posix::record_errno(errno);
@@ -26,6 +28,16 @@ bool write_output(const void* data, std::size_t size) {
         size -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+}  // namespace
+
+bool write_output(const void* data, std::size_t size) { return write_all(STDOUT_FILENO, data, size); }
+
+bool write_error(const void* data, std::size_t size) { return write_all(STDERR_FILENO, data, size); }
+
+bool is_terminal(StandardStream stream) {
+    return isatty(stream == STANDARD_OUTPUT ? STDOUT_FILENO : STDERR_FILENO) != 0;
 }
 
 bool output_discarded() {

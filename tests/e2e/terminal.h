@@ -33,6 +33,7 @@ namespace rubo::test {
 // How a run meets its terminal.
 struct TerminalSetup {
     bool output_at_terminal = false;  // standard output is the terminal as well, not a pipe
+    bool error_at_terminal = false;   // standard error is the terminal, not the test's own
     // Started in a process group of its own, so in the terminal's background. It runs
     // below a stand-in for a shell, which ends with STOPPED_BY_TERMINAL when it stops.
     bool background = false;
@@ -47,7 +48,7 @@ public:
                 TerminalSetup setup = {}) {
         int output[2];
         if (openpty(&master_, &terminal_, nullptr, nullptr, nullptr) != 0 || pipe(output) != 0) return;
-        if (setup.output_at_terminal) {
+        if (setup.output_at_terminal || setup.error_at_terminal) {
             termios settings{};  // its bytes read back as written
             tcgetattr(terminal_, &settings);
             settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
@@ -62,6 +63,7 @@ public:
             ioctl(terminal_, TIOCSCTTY, 0);
             dup2(terminal_, STDIN_FILENO);
             dup2(setup.output_at_terminal ? terminal_ : output[1], STDOUT_FILENO);
+            if (setup.error_at_terminal) dup2(terminal_, STDERR_FILENO);
             close(master_);
             close(terminal_);
             close(output[0]);
@@ -103,11 +105,11 @@ public:
 
     // Reads standard output until it holds `text`; false when it ended or went silent
     // for several seconds first.
-    bool wait_for_output(const std::string& text) {
-        while (output_so_far_.find(text) == std::string::npos)
-            if (!read_some(5000)) return false;
-        return true;
-    }
+    bool wait_for_output(const std::string& text) { return wait_for(output_, output_so_far_, text); }
+
+    // Reads what the terminal shows (with standard output elsewhere) until it holds `text`.
+    bool wait_for_terminal(const std::string& text) { return wait_for(master_, shown_so_far_, text); }
+    const std::string& shown() const { return shown_so_far_; }
 
     // Waits until the program has turned line editing off at the terminal.
     bool wait_for_key_mode() {
@@ -123,7 +125,7 @@ public:
 
     // Reads the rest of standard output and waits for the program to end.
     ChildResult finish() {
-        while (read_some(20000)) {
+        while (read_some(output_, output_so_far_, 20000)) {
         }
         ChildResult result;
         int status = 0;
@@ -187,13 +189,19 @@ private:
         return ioctl(descriptor, FIONREAD, &count) == 0 ? count : 0;
     }
 
-    bool read_some(int timeout_milliseconds) {
-        pollfd ready{output_, POLLIN, 0};
+    static bool wait_for(int descriptor, std::string& so_far, const std::string& text) {
+        while (so_far.find(text) == std::string::npos)
+            if (!read_some(descriptor, so_far, 5000)) return false;
+        return true;
+    }
+
+    static bool read_some(int descriptor, std::string& so_far, int timeout_milliseconds) {
+        pollfd ready{descriptor, POLLIN, 0};
         if (poll(&ready, 1, timeout_milliseconds) <= 0) return false;
         char buffer[65536];
-        ssize_t got = read(output_, buffer, sizeof buffer);
+        ssize_t got = read(descriptor, buffer, sizeof buffer);
         if (got <= 0) return false;
-        output_so_far_.append(buffer, static_cast<std::size_t>(got));
+        so_far.append(buffer, static_cast<std::size_t>(got));
         return true;
     }
 
@@ -203,6 +211,7 @@ private:
     int terminal_ = -1;  // kept open here to see the keys that wait there
     int output_ = -1;
     std::string output_so_far_;
+    std::string shown_so_far_;  // read from the terminal itself
 };
 
 }  // namespace rubo::test

@@ -65,15 +65,24 @@ TEST_F(AtPrompt, FailedDeletionIsCountedAndTheRunGoesOn) {
     EXPECT_EQ(Files{"b.obj/inner.txt"}, tree.files());
 }
 
+// A path as a terminal shows it.
+std::string shown(std::string path) {
+    for (char& c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return path;
+}
+
 // Ctrl+C is a signal at a terminal. The run writes to the terminal too and is held up
 // there, its output unread, until the signal has been sent, so it cannot finish first;
 // it stops after the file in progress, exactly the files it reported are gone, and no
-// line it wrote is lost to the interrupt.
+// line it wrote is lost to the interrupt. Names that hold control bytes come first and
+// show them as '?'.
 TEST(Terminal, CtrlCStopsTheRunBetweenFilesAndKeepsEveryLine) {
     TempTree tree;
     constexpr int total = 6000;
-    std::vector<std::string> names;
-    for (int i = 0; i < total; ++i) {
+    std::vector<std::string> names{"a\x1b[2J\x1b[1;1Hb.obj", "c\nDeleting d.obj"};
+    for (const std::string& name : names) tree.file(name);
+    for (int i = 2; i < total; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "f%05d.obj", i);
         names.push_back(name);
@@ -90,11 +99,11 @@ TEST(Terminal, CtrlCStopsTheRunBetweenFilesAndKeepsEveryLine) {
     std::string expected = banner;
     int deleted = 0;
     for (; deleted < total; ++deleted) {
-        std::string line = deleting(tree.native(names[static_cast<std::size_t>(deleted)]));
+        std::string line = deleting(shown(tree.native(names[static_cast<std::size_t>(deleted)])));
         if (result.output.compare(expected.size(), line.size(), line) != 0) break;
         expected += line;
     }
-    EXPECT_GE(deleted, 1);
+    EXPECT_GE(deleted, 3);
     EXPECT_LT(deleted, total);
     EXPECT_EQ(expected + "Aborted by user\r\n" + summary(deleted, 0, "0"), result.output);
     Files left(names.begin() + deleted, names.end());
@@ -135,6 +144,26 @@ TEST(Terminal, AbortKeysPressedDuringTheSearchStopTheRunBeforeTheFirstFile) {
         }
         EXPECT_TRUE(run.line_editing());
     }
+}
+
+// With standard output going to a file or a pipe, a person at the terminal sees the
+// problems and the question on standard error, a control byte shown as '?' there and
+// kept in the output.
+TEST(Terminal, QuestionIsShownOnStandardErrorWhenOutputGoesElsewhere) {
+    TempTree tree;
+    tree.file("a.obj", 5);
+    TerminalRun run(tool_path(), {"*.z\x01z;*.obj"}, tree.path(), {.error_at_terminal = true});
+    ASSERT_TRUE(run.started());
+    const std::string asked = no_match(tree.native("*.z?z")) + prompt;
+    ASSERT_TRUE(run.wait_for_terminal(asked));
+    run.type("y");
+    ChildResult result = run.finish();
+    EXPECT_EQ(0, result.exit_code);
+    EXPECT_EQ(banner + no_match(tree.native("*.z\x01z")) + prompt + "\r\n\r\n" + deleting(tree.native("a.obj")) +
+                  summary(1, 0, "5"),
+              result.output);
+    EXPECT_TRUE(run.wait_for_terminal(asked + "\r\n"));
+    EXPECT_EQ(asked + "\r\n", run.shown());
 }
 
 // Started in the background, the run leaves the terminal alone, is not stopped for it
