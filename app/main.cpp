@@ -14,6 +14,7 @@
 // device, which no write can fail, is simply buffered.)
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/fatal.h"
@@ -22,6 +23,7 @@
 #include "core/list.h"
 #include "core/output.h"
 #include "core/string.h"
+#include "core/terminal_text.h"
 #include "core/working_paths.h"
 #include "platform/platform.h"
 #include "resolve/resolver.h"
@@ -34,16 +36,41 @@ constexpr std::uint32_t resolve_flags = WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS;
 constexpr int KEY_CTRL_C = 3;
 constexpr int KEY_ESCAPE = 27;
 
+constexpr char question[] = "\r\nDo you wish to proceed anyway?";
+
 void write(const String& text) { write_output(text.text(), static_cast<std::size_t>(text.length())); }
 
+bool output_at_terminal() {
+    static const bool at_terminal = platform::is_terminal(platform::STANDARD_OUTPUT);
+    return at_terminal;
+}
+
+// Writes a path, or a text of lines that hold paths: at a terminal with its control
+// bytes shown as '?', elsewhere exactly.
+void write_shown(const String& text, bool keep_line_ends) {
+    if (output_at_terminal())
+        write(terminal_text(text, keep_line_ends));
+    else
+        write(text);
+}
+
 // Shows the problems and, when there are files as well, asks whether to go on. True
-// when the deletion should start.
+// when the deletion should start. With standard output going elsewhere (a file, a pipe)
+// and standard error at a terminal, the problems and the question are shown there as
+// well, so that the question does not wait unseen.
 bool proceed_despite(const String& problems, const List<String>& files) {
-    write(problems);
+    write_shown(problems, true);
     if (files.count == 0) return false;
-    write_output("\r\nDo you wish to proceed anyway?");
+    write_output(question);
     if (!flush_output()) return false;  // nobody sees the question
+    const bool ask_on_error = !output_at_terminal() && platform::is_terminal(platform::STANDARD_ERROR);
+    if (ask_on_error) {
+        String shown = terminal_text(problems, true);
+        shown.append(question);
+        platform::write_error(shown.text(), static_cast<std::size_t>(shown.length()));
+    }
     int key = platform::read_key();
+    if (ask_on_error) platform::write_error("\r\n", 2);
     if (key >= 'a' && key <= 'z') key -= 32;
     if (key != 'Y') return false;
     write_output("\r\n\r\n");
@@ -60,16 +87,27 @@ bool abort_requested() {
 // Names on standard error each directory that could not be searched, so that a run
 // that leaves matching files behind unseen does not pass for a complete one.
 void tell_search_failures(List<SearchFailure>& failures) {
+    const bool error_at_terminal = platform::is_terminal(platform::STANDARD_ERROR);
     for (Iterator<SearchFailure> failure(&failures); failure.next();) {
         String line("rubo: cannot search ");
-        line.append(failure.element->directory);
+        line.append(error_at_terminal ? terminal_text(failure.element->directory, false) : failure.element->directory);
         line.append(": ");
         line.append(os_error_text(failure.element->error));
         line.trim_right();
         line.append("\n");
-        platform::write_error_output(line.text(), static_cast<std::size_t>(line.length()));
+        platform::write_error(line.text(), static_cast<std::size_t>(line.length()));
     }
 }
+
+#ifdef RUBO_FAULT_INJECTION
+// Test builds only: RUBO_HOLD_SEARCH=<path> holds the run at the end of the search for
+// as long as that path exists, so that a test can press keys while the search runs.
+void hold_search() {
+    const char* marker = std::getenv("RUBO_HOLD_SEARCH");
+    while (marker != nullptr && platform::get_file_attributes(marker) != platform::ATTRIBUTES_INVALID)
+        platform::sleep_milliseconds(1);
+}
+#endif
 
 void write_summary(std::int32_t deleted, std::int32_t failed, std::int64_t total_size) {
     String line("\r\n");
@@ -91,6 +129,9 @@ int run(int argc, char** argv) {
         return EXIT_USAGE;
     }
 
+    // Keys are taken before the search, so that a Ctrl+C while it runs is a key press
+    // like any other instead of the end of the process.
+    platform::take_console();
     String specification(argv[1]);
     specification.strip_enclosing('"');
     List<String> files;
@@ -104,31 +145,33 @@ int run(int argc, char** argv) {
                           resolve_flags, &origins, &failures);
     }
     tell_search_failures(failures);
+#ifdef RUBO_FAULT_INJECTION
+    hold_search();
+#endif
     if (problems.length() != 0 && !proceed_despite(problems, files)) return EXIT_PROBLEMS;
+    // Without a question to take it, an abort key pressed during the search stops the run
+    // before the first file.
+    bool aborted = problems.length() == 0 && platform::abort_key_pressed();
 
     std::int32_t deleted = 0;
     std::int32_t failed = 0;
-    bool aborted = false;
     // Output that is thrown away cannot fail, so its reports may wait in the buffer.
     const bool tell_before_each = !platform::output_discarded();
     FileEraser eraser;
     Iterator<FileOrigin> origin(&origins);
     std::int32_t left_in_run = 0;
-    for (Iterator<String> walk(&files); walk.next(); --left_in_run) {
+    for (Iterator<String> walk(&files); !aborted && walk.next(); --left_in_run) {
         if (left_in_run == 0 && origin.next()) left_in_run = origin.element->files;
         write_output("Deleting ");
-        write(*walk.element);
+        write_shown(*walk.element, false);
         if (tell_before_each && !flush_output()) return EXIT_FATAL;
         const bool ok =
             eraser.erase_below(walk.element->text(), origin.element->base_length, &origin.element->searched);
         write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
         ++(ok ? deleted : failed);
-        if (abort_requested()) {
-            write_output("Aborted by user\r\n");
-            aborted = true;
-            break;
-        }
+        aborted = abort_requested();
     }
+    if (aborted) write_output("Aborted by user\r\n");
     write_summary(deleted, failed, total_size);
     while (platform::key_pending()) platform::read_key();
     if (aborted) return EXIT_ABORTED;

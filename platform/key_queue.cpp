@@ -6,6 +6,7 @@ namespace platform {
 
 namespace {
 constexpr int CTRL_C = 3;
+constexpr int ESCAPE = 27;
 }
 
 bool KeyQueue::pending() {
@@ -25,6 +26,16 @@ int KeyQueue::read() {
     }
 }
 
+bool KeyQueue::abort_pressed() {
+    if (interrupted_.exchange(false)) return true;
+    if (!typed_) return false;
+    while (pending()) {
+        const int key = read();
+        if (key == CTRL_C || key == ESCAPE) return true;
+    }
+    return false;
+}
+
 void KeyQueue::fill(bool wait) {
     int arrived = fill_(bytes_, static_cast<int>(sizeof bytes_), wait);
     if (arrived == INPUT_ENDED) {
@@ -35,8 +46,12 @@ void KeyQueue::fill(bool wait) {
     }
 }
 
+void take_console() { console_keys(); }
+
 bool key_pending() { return console_keys().pending(); }
 
 int read_key() { return console_keys().read(); }
+
+bool abort_key_pressed() { return console_keys().abort_pressed(); }
 
 }  // namespace platform

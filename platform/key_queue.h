@@ -25,9 +25,18 @@ public:
     // else the next byte, 0 once the input has ended.
     int read();
 
+    // Whether an abort key was pressed and waits: a Ctrl+C, or an Escape among keys
+    // typed at a keyboard, which are read up to it (and all of them when there is
+    // none). Keys that do not come from a keyboard are left waiting.
+    bool abort_pressed();
+
     // Notes a Ctrl+C; safe in a signal handler and from another thread.
     void interrupt() { interrupted_.store(true); }
     bool interrupted() const { return interrupted_.load(); }
+
+    // Tells that the keys are typed at a keyboard (a terminal or a console), not taken
+    // from a pipe or a file.
+    void set_typed() { typed_ = true; }
 
 private:
     void fill(bool wait);
@@ -38,10 +47,11 @@ private:
     int count_ = 0;
     int next_ = 0;
     bool ended_ = false;
+    bool typed_ = false;
 };
 
 // The backend's queue for the console, made ready for use on the first call.
-// key_pending and read_key are served from it.
+// take_console, key_pending, read_key and abort_key_pressed are served from it.
 KeyQueue& console_keys();
 
 }  // namespace platform

@@ -308,15 +308,28 @@ void sleep_milliseconds(std::uint32_t milliseconds);
 // their count; on POSIX systems `argv` itself. The texts stay until the process ends.
 char** program_arguments(int& argc, char** argv);
 
-// Console input, for one thread. Whether a key press waits to be read; never blocks. Ctrl+C counts as a key press
+// Console input, for one thread. Takes the console's keys now, so that a Ctrl+C from
+// here on is a key press instead of the end of the process; the first of the calls
+// below does it otherwise. On a POSIX terminal echo and line editing go off (and an
+// interrupt no longer throws queued output away) until the process ends in whatever
+// way; a process that is not in the terminal's foreground group leaves the terminal
+// alone and reads no keys there.
+void take_console();
+
+// Whether a key press waits to be read; never blocks. Ctrl+C counts as a key press
 // with code 3, Escape has code 27. When standard input is not a console, its bytes
 // are the key presses, and at its end no key is pending.
 bool key_pending();
 
 // Reads one key press without echo, waiting for it. At the end of a standard input
-// that is not a console, answers 0. On a POSIX terminal the first console call turns
-// echo and line editing off, until the process ends in whatever way.
+// that is not a console, and in a background process, answers 0.
 int read_key();
+
+// Whether an abort key has been pressed and waits to be read: Ctrl+C, or Escape typed
+// at a terminal or console. The keys typed there are read up to it, and all of them
+// when there is none; the bytes of a standard input that is not a terminal or console
+// are left waiting.
+bool abort_key_pressed();
 
 // Ends the process at once with exit code `code`: no exit-time work is done, except
 // that a POSIX terminal first gets back the settings that the console calls changed.
@@ -328,8 +341,13 @@ int read_key();
 // ignore SIGPIPE, so that such a write fails instead of ending the process.
 bool write_output(const void* data, std::size_t size);
 
-// Writes bytes to standard error as they stand, unbuffered, as write_output does.
-bool write_error_output(const void* data, std::size_t size);
+// Writes bytes to standard error as they stand, at once; false as for write_output.
+bool write_error(const void* data, std::size_t size);
+
+enum StandardStream : int { STANDARD_OUTPUT = 1, STANDARD_ERROR = 2 };
+
+// Whether a standard stream is a terminal (a console on Windows), where a person reads it.
+bool is_terminal(StandardStream stream);
 
 // Whether standard output is the system's null device, which takes every write and
 // throws it away, so that no write to it can fail. False where that cannot be told.

@@ -1,10 +1,13 @@
-// Console input on POSIX systems. With a terminal on standard input, the first console
-// call turns echo and line editing off (signals such as Ctrl+C and Ctrl+Z keep
-// working) and the old settings come back whenever the process ends: at exit, and on
-// every signal that ends it, before that signal takes its course. Ctrl+Z gives the
-// settings back while the process is stopped. Ctrl+C (SIGINT) is caught and becomes a
-// pending key 3; Escape arrives as the byte 27. Without a terminal the bytes of
-// standard input are the keys.
+// Console input on POSIX systems. With a terminal on standard input and the process in
+// the terminal's foreground group, taking the console turns echo and line editing off
+// (signals such as Ctrl+C and Ctrl+Z keep working, and Ctrl+C no longer throws away
+// output that waits to be shown) and the old settings come back whenever the process
+// ends: at exit, and on every signal that ends it, before that signal takes its course.
+// Ctrl+Z gives the settings back while the process is stopped. A process in the
+// background leaves the terminal alone, so that it is never stopped for touching it,
+// and reads no keys there. Ctrl+C (SIGINT) is caught and becomes a pending key 3;
+// Escape arrives as the byte 27, and an escape sequence (an arrow key, say) is one key
+// press that is dropped. Without a terminal the bytes of standard input are the keys.
 
 #include <poll.h>
 #include <signal.h>
@@ -18,6 +21,7 @@
 
 #include "platform/key_queue.h"
 #include "platform/platform.h"
+#include "platform/posix/escape_sequences.h"
 
 namespace platform {
 namespace {
@@ -26,6 +30,18 @@ int fill_from_input(unsigned char* buffer, int size, bool wait);
 
 KeyQueue keys{fill_from_input};
 bool started = false;
+
+// How the keys come: as the bytes of standard input, typed at a terminal, or not at
+// all for a process started in the terminal's background.
+enum class Source { INPUT, TERMINAL, NONE };
+Source source = Source::INPUT;
+
+// How long the rest of an escape sequence may take to follow its Escape. A terminal
+// sends a sequence in one piece; a person takes far longer between two keys.
+constexpr int SEQUENCE_WAIT_MS = 25;
+
+// While a read waits in the background, how often it looks whether it is back in front.
+constexpr std::uint32_t BACKGROUND_WAIT_MS = 50;
 
 // The terminal's settings as found and as used here; `terminal_changed` tells the
 // exit paths, signal handlers included, that there is something to give back.
@@ -38,8 +54,28 @@ constexpr int ending_signals[] = {SIGHUP, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SI
                                   SIGXFSZ, SIGABRT, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGTRAP, SIGSYS};
 struct sigaction previous_actions[std::size(ending_signals)];
 
+// Puts settings in place with SIGTTOU held back, so that giving the settings back
+// never stops the process, not even when it has been moved to the background.
+void set_terminal(const termios& settings) {
+    sigset_t hold, previous;
+    sigemptyset(&hold);
+    sigaddset(&hold, SIGTTOU);
+    pthread_sigmask(SIG_BLOCK, &hold, &previous);
+    tcsetattr(STDIN_FILENO, TCSANOW, &settings);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
 void restore_terminal() {
-    if (terminal_changed) tcsetattr(STDIN_FILENO, TCSANOW, &original_settings);
+    if (terminal_changed) set_terminal(original_settings);
+}
+
+bool in_foreground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
+
+// The key settings, while the process is the terminal's foreground.
+void take_terminal() {
+    if (!in_foreground()) return;
+    terminal_changed = 1;  // before the change, so that no moment is left uncovered
+    set_terminal(key_settings);
 }
 
 void note_interrupt(int) { keys.interrupt(); }
@@ -76,7 +112,10 @@ void stop_on_signal(int signal_number) {
     raise(signal_number);
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here until continued
     install(signal_number, stop_on_signal, nullptr);
-    if (terminal_changed) tcsetattr(STDIN_FILENO, TCSANOW, &key_settings);
+    if (terminal_changed) {
+        terminal_changed = 0;
+        take_terminal();  // only when it goes on in the foreground
+    }
     errno = saved_errno;
 }
 
@@ -91,16 +130,22 @@ void start_console() {
     started = true;
     take_over(SIGINT, note_interrupt, nullptr);
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &original_settings) != 0) return;
+    if (!in_foreground()) {
+        source = Source::NONE;
+        return;
+    }
+    source = Source::TERMINAL;
+    keys.set_typed();
     key_settings = original_settings;
     key_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    key_settings.c_lflag |= NOFLSH;
     key_settings.c_cc[VMIN] = 1;
     key_settings.c_cc[VTIME] = 0;
     for (std::size_t i = 0; i < std::size(ending_signals); ++i)
         take_over(ending_signals[i], end_on_signal, &previous_actions[i]);
     take_over(SIGTSTP, stop_on_signal, nullptr);
     std::atexit(restore_terminal);
-    terminal_changed = 1;  // before the change, so that no moment is left uncovered
-    tcsetattr(STDIN_FILENO, TCSANOW, &key_settings);
+    take_terminal();
 }
 
 // Waits until standard input has something to read or a Ctrl+C has come. Ctrl+C is
@@ -124,16 +169,47 @@ bool wait_for_input() {
     return ready > 0 || (ready < 0 && errno != EINTR);  // a failure is left to the read
 }
 
-bool input_ready() {
+bool input_ready(int timeout_ms = 0) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
-    int ready = poll(&input, 1, 0);
+    int ready = poll(&input, 1, timeout_ms);
     return ready > 0 || (ready < 0 && errno != EINTR);
 }
 
+// The key presses among `count` bytes typed at the terminal, put back into `buffer`.
+// An escape sequence that the bytes leave unfinished is read on while its bytes come
+// at once; every such byte belongs to the sequence, so the keys never outnumber the
+// bytes first read.
+int typed_keys(unsigned char* buffer, int count) {
+    posix::EscapeSequences sequences;
+    int kept = 0;
+    auto keep = [&](int key) {
+        if (key != posix::EscapeSequences::NO_KEY) buffer[kept++] = static_cast<unsigned char>(key);
+    };
+    for (int i = 0; i < count; ++i) keep(sequences.take(buffer[i]));
+    while (sequences.in_sequence()) {
+        unsigned char next;
+        if (!input_ready(SEQUENCE_WAIT_MS) || read(STDIN_FILENO, &next, 1) != 1) {
+            keep(sequences.end());
+            break;
+        }
+        keep(sequences.take(next));
+    }
+    return kept;
+}
+
 int fill_from_input(unsigned char* buffer, int size, bool wait) {
+    if (source == Source::NONE) return KeyQueue::INPUT_ENDED;
+    if (source == Source::TERMINAL && !terminal_changed) {
+        // Gone on in the background after a stop: no keys until it is back in front.
+        take_terminal();
+        if (!terminal_changed) {
+            if (wait) sleep_milliseconds(BACKGROUND_WAIT_MS);
+            return 0;
+        }
+    }
     if (!(wait ? wait_for_input() : input_ready())) return 0;
     ssize_t got = read(STDIN_FILENO, buffer, static_cast<std::size_t>(size));
-    if (got > 0) return static_cast<int>(got);
+    if (got > 0) return source == Source::TERMINAL ? typed_keys(buffer, static_cast<int>(got)) : static_cast<int>(got);
     return got < 0 && (errno == EINTR || errno == EAGAIN) ? 0 : KeyQueue::INPUT_ENDED;
 }
 

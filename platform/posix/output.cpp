@@ -34,7 +34,11 @@ bool write_all(int descriptor, const void* data, std::size_t size) {
 
 bool write_output(const void* data, std::size_t size) { return write_all(STDOUT_FILENO, data, size); }
 
-bool write_error_output(const void* data, std::size_t size) { return write_all(STDERR_FILENO, data, size); }
+bool write_error(const void* data, std::size_t size) { return write_all(STDERR_FILENO, data, size); }
+
+bool is_terminal(StandardStream stream) {
+    return isatty(stream == STANDARD_OUTPUT ? STDOUT_FILENO : STDERR_FILENO) != 0;
+}
 
 bool output_discarded() {
     struct stat output, null_device;

@@ -40,6 +40,7 @@ void start_console() {
     input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode;
     console = GetConsoleMode(input, &mode) != 0;
+    if (console) keys.set_typed();
     pipe = !console && GetFileType(input) == FILE_TYPE_PIPE;
 }
 

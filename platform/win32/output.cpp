@@ -63,8 +63,12 @@ bool write_console(HANDLE out, std::string& carry, const char* bytes, std::size_
     return true;
 }
 
-bool write_standard(DWORD which, std::string& carry, const void* data, std::size_t size) {
-    HANDLE out = GetStdHandle(which);
+HANDLE handle_of(StandardStream stream) {
+    return GetStdHandle(stream == STANDARD_OUTPUT ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+bool write_standard(StandardStream stream, std::string& carry, const void* data, std::size_t size) {
+    HANDLE out = handle_of(stream);
     DWORD mode;
     const char* bytes = static_cast<const char*>(data);
     return GetConsoleMode(out, &mode) ? write_console(out, carry, bytes, size) : write_file_bytes(out, bytes, size);
@@ -76,11 +80,14 @@ std::string error_carry;
 }  // namespace
 
 bool write_output(const void* data, std::size_t size) {
-    return write_standard(STD_OUTPUT_HANDLE, output_carry, data, size);
+    return write_standard(STANDARD_OUTPUT, output_carry, data, size);
 }
 
-bool write_error_output(const void* data, std::size_t size) {
-    return write_standard(STD_ERROR_HANDLE, error_carry, data, size);
+bool write_error(const void* data, std::size_t size) { return write_standard(STANDARD_ERROR, error_carry, data, size); }
+
+bool is_terminal(StandardStream stream) {
+    DWORD mode;
+    return GetConsoleMode(handle_of(stream), &mode) != 0;
 }
 
 // The null device cannot be told from other character devices here, some of which can

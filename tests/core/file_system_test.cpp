@@ -8,6 +8,7 @@
 #include "core/working_paths.h"
 #include "platform/platform.h"
 #include "tests/support/current_directory_guard.h"
+#include "tests/support/held_directory.h"
 #include "tests/support/scratch_directory.h"
 
 namespace {
@@ -113,11 +114,8 @@ TEST(FileSystem, FailedDeletionKeepsTheReadOnlyMark) {
                                                             platform::ATTRIBUTE_NORMAL);
     ASSERT_NE(platform::NO_FILE, holder);
 #else
-    // A directory without write permission keeps its entries, except for a user whom
-    // permissions do not stop.
-    fs::permissions(scratch / "held", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    if (std::ofstream(scratch / "held/probe").good()) GTEST_SKIP() << "permissions do not stop this user";
+    rubo::test::HeldDirectory held(scratch / "held");
+    if (!held.held()) GTEST_SKIP() << "nothing keeps this user from deleting the file";
 #endif
     EXPECT_FALSE(erase_file(file.c_str()));
     EXPECT_TRUE(fs::exists(file));
@@ -125,7 +123,7 @@ TEST(FileSystem, FailedDeletionKeepsTheReadOnlyMark) {
 #ifdef _WIN32
     platform::close_file(holder);
 #else
-    fs::permissions(scratch / "held", fs::perms::owner_write, fs::perm_options::add);
+    held.release();
 #endif
     EXPECT_TRUE(erase_file(file.c_str()));
 }

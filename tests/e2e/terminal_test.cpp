@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -63,22 +65,33 @@ TEST_F(AtPrompt, FailedDeletionIsCountedAndTheRunGoesOn) {
     EXPECT_EQ(Files{"b.obj/inner.txt"}, tree.files());
 }
 
-// Ctrl+C is a signal at a terminal. The run is held up on its full output pipe until
-// the signal has been sent, so it cannot finish first; it stops after the file in
-// progress, and exactly the files it reported are gone.
-TEST(Terminal, CtrlCStopsTheRunBetweenFiles) {
+// A path as a terminal shows it.
+std::string shown(std::string path) {
+    for (char& c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return path;
+}
+
+// Ctrl+C is a signal at a terminal. The run writes to the terminal too and is held up
+// there, its output unread, until the signal has been sent, so it cannot finish first;
+// it stops after the file in progress, exactly the files it reported are gone, and no
+// line it wrote is lost to the interrupt. Names that hold control bytes come first and
+// show them as '?'.
+TEST(Terminal, CtrlCStopsTheRunBetweenFilesAndKeepsEveryLine) {
     TempTree tree;
     constexpr int total = 6000;
-    std::vector<std::string> names;
-    for (int i = 0; i < total; ++i) {
+    std::vector<std::string> names{"a\x1b[2J\x1b[1;1Hb.obj", "c\nDeleting d.obj"};
+    for (const std::string& name : names) tree.file(name);
+    for (int i = 2; i < total; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "f%05d.obj", i);
         names.push_back(name);
         tree.file(name);
     }
-    TerminalRun run(tool_path(), {"*.obj"}, tree.path());
+    TerminalRun run(tool_path(), {"*.obj"}, tree.path(), {.output_at_terminal = true});
     ASSERT_TRUE(run.started());
-    ASSERT_TRUE(run.wait_for_key_mode());
+    ASSERT_TRUE(run.wait_for_output("Deleting "));
+    ASSERT_TRUE(run.wait_for_full_output());
     run.type("\x03");
     ChildResult result = run.finish();
     EXPECT_EQ(5, result.exit_code);
@@ -86,15 +99,83 @@ TEST(Terminal, CtrlCStopsTheRunBetweenFiles) {
     std::string expected = banner;
     int deleted = 0;
     for (; deleted < total; ++deleted) {
-        std::string line = deleting(tree.native(names[static_cast<std::size_t>(deleted)]));
+        std::string line = deleting(shown(tree.native(names[static_cast<std::size_t>(deleted)])));
         if (result.output.compare(expected.size(), line.size(), line) != 0) break;
         expected += line;
     }
-    EXPECT_GE(deleted, 1);
+    EXPECT_GE(deleted, 3);
     EXPECT_LT(deleted, total);
     EXPECT_EQ(expected + "Aborted by user\r\n" + summary(deleted, 0, "0"), result.output);
     Files left(names.begin() + deleted, names.end());
     EXPECT_EQ(left, tree.files());
+    EXPECT_TRUE(run.line_editing());
+}
+
+// Keys pressed while the search runs, held at its end by the test build of the tool.
+// Ctrl+C and Escape stop the run before the first file; an arrow key is one key press
+// that stops nothing.
+TEST(Terminal, AbortKeysPressedDuringTheSearchStopTheRunBeforeTheFirstFile) {
+    enum Press { CTRL_C, ESCAPE, ARROW };
+    for (Press press : {CTRL_C, ESCAPE, ARROW}) {
+        SCOPED_TRACE(press);
+        TempTree tree;
+        tree.file("a.obj", 3);
+        tree.file("s/b.obj", 4);
+        tree.file("hold");
+        TerminalRun run(tool_path() + "_fault", {"*.obj"}, tree.path(),
+                        {.environment = {"RUBO_HOLD_SEARCH=" + tree.native("hold")}});
+        ASSERT_TRUE(run.started());
+        ASSERT_TRUE(run.wait_for_key_mode());
+        if (press == CTRL_C) {
+            kill(run.pid(), SIGINT);  // pending before the hold ends, so handled before
+        } else {
+            run.type(press == ESCAPE ? "\x1b" : "\x1b[A");
+            ASSERT_TRUE(run.wait_for_unread_keys());
+        }
+        std::filesystem::remove(tree.native("hold"));
+        ChildResult result = run.finish();
+        if (press == ARROW) {
+            EXPECT_EQ(0, result.exit_code);
+            EXPECT_EQ(Files{}, tree.files());
+        } else {
+            EXPECT_EQ(5, result.exit_code);
+            EXPECT_EQ(banner + std::string("Aborted by user\r\n") + summary(0, 0, "7"), result.output);
+            EXPECT_EQ((Files{"a.obj", "s/b.obj"}), tree.files());
+        }
+        EXPECT_TRUE(run.line_editing());
+    }
+}
+
+// With standard output going to a file or a pipe, a person at the terminal sees the
+// problems and the question on standard error, a control byte shown as '?' there and
+// kept in the output.
+TEST(Terminal, QuestionIsShownOnStandardErrorWhenOutputGoesElsewhere) {
+    TempTree tree;
+    tree.file("a.obj", 5);
+    TerminalRun run(tool_path(), {"*.z\x01z;*.obj"}, tree.path(), {.error_at_terminal = true});
+    ASSERT_TRUE(run.started());
+    const std::string asked = no_match(tree.native("*.z?z")) + prompt;
+    ASSERT_TRUE(run.wait_for_terminal(asked));
+    run.type("y");
+    ChildResult result = run.finish();
+    EXPECT_EQ(0, result.exit_code);
+    EXPECT_EQ(banner + no_match(tree.native("*.z\x01z")) + prompt + "\r\n\r\n" + deleting(tree.native("a.obj")) +
+                  summary(1, 0, "5"),
+              result.output);
+    EXPECT_TRUE(run.wait_for_terminal(asked + "\r\n"));
+    EXPECT_EQ(asked + "\r\n", run.shown());
+}
+
+// Started in the background, the run leaves the terminal alone, is not stopped for it
+// and reads no keys: the prompt is declined.
+TEST_F(AtPrompt, BackgroundRunIsNeverStoppedAndDeclinesThePrompt) {
+    tree.file("a.obj");
+    TerminalRun run(tool_path(), {"*.zzz;*.obj"}, tree.path(), {.background = true});
+    ASSERT_TRUE(run.started());
+    ChildResult result = run.finish();
+    EXPECT_EQ(3, result.exit_code);
+    EXPECT_EQ(up_to_prompt(), result.output);
+    EXPECT_EQ(Files{"a.obj"}, tree.files());
     EXPECT_TRUE(run.line_editing());
 }
 

@@ -48,12 +48,14 @@ RUBO_CHILD(keys_from_terminal) {
 
 bool echoes(const termios& settings) { return (settings.c_lflag & ECHO) != 0; }
 bool edits_lines(const termios& settings) { return (settings.c_lflag & ICANON) != 0; }
+bool keeps_output_at_interrupt(const termios& settings) { return (settings.c_lflag & NOFLSH) != 0; }
 
 TEST(Console, TerminalKeysComeWithoutEchoAndTheSettingsComeBack) {
     rubo::test::TerminalChild child("keys_from_terminal");
     ASSERT_TRUE(child.wait_for("ready"));
     EXPECT_FALSE(echoes(child.settings()));
     EXPECT_FALSE(edits_lines(child.settings()));
+    EXPECT_TRUE(keeps_output_at_interrupt(child.settings()));
     child.type("x");
     ASSERT_TRUE(child.wait_for("key 120"));
     child.type("\x03");  // the terminal turns it into SIGINT
@@ -63,6 +65,7 @@ TEST(Console, TerminalKeysComeWithoutEchoAndTheSettingsComeBack) {
     EXPECT_EQ("ready\r\nkey 120\r\nkey 3\r\nkey 27\r\n", child.output());  // no echo of the keys
     EXPECT_TRUE(echoes(child.settings()));
     EXPECT_TRUE(edits_lines(child.settings()));
+    EXPECT_FALSE(keeps_output_at_interrupt(child.settings()));
 }
 
 TEST(Console, TerminalSettingsComeBackWhenASignalEndsTheProcess) {

@@ -71,4 +71,18 @@ TEST_F(KeyQueueTest, InterruptionComesFirstAndOnlyOnce) {
     EXPECT_EQ(0, keys.read());
 }
 
+TEST_F(KeyQueueTest, AbortPressedTakesTypedKeysUpToEscapeAndLeavesOthersWaiting) {
+    script = {"x\x1bz"};
+    EXPECT_FALSE(keys.abort_pressed());  // bytes from a pipe or a file stay
+    keys.interrupt();
+    EXPECT_TRUE(keys.abort_pressed());
+    EXPECT_EQ('x', keys.read());
+    keys.set_typed();
+    script = {"y"};
+    EXPECT_TRUE(keys.abort_pressed());
+    EXPECT_EQ('z', keys.read());
+    EXPECT_FALSE(keys.abort_pressed());  // 'y' is read and dropped
+    EXPECT_FALSE(keys.pending());
+}
+
 }  // namespace
