@@ -2,11 +2,16 @@
 // its subdirectories. The driver owns the run from banner to summary; resolving the
 // specification, deleting a file and reading the keyboard are done below it.
 //
+// The command line: one argument, the file specification; or "-n", "--dry-run" or "/n"
+// and then the specification, for a dry run that lists what the run would delete and
+// deletes nothing; or alone "--help" or "-h" (help, exit code 0), "--version" (exit code
+// 0) or "/?" (the usage text, exit code 2). Any other command line shows the usage text.
+//
 // Exit codes: 0 the summary was reached and nothing failed, 2 usage shown, 3 the run
-// ended after showing problems (nothing matched, or the prompt was declined), 4 some
-// file could not be deleted or some directory could not be searched (each is named on
-// standard error), 5 stopped with Escape or Ctrl+C. Fatal reports end with 1,
-// and so does a run whose standard output could not be written.
+// ended after showing problems (nothing matched, or the prompt was declined; in a dry
+// run, problems were shown), 4 some file could not be deleted or some directory could
+// not be searched (each is named on standard error), 5 stopped with Escape or Ctrl+C.
+// Fatal reports end with 1, and so does a run whose standard output could not be written.
 //
 // Every deletion is told before it is done: the "Deleting <path>" line is handed to the
 // system first, and once standard output fails no further file is deleted, so that what
@@ -16,6 +21,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/fatal.h"
 #include "core/file_system.h"
@@ -37,6 +43,49 @@ constexpr int KEY_CTRL_C = 3;
 constexpr int KEY_ESCAPE = 27;
 
 constexpr char question[] = "\r\nDo you wish to proceed anyway?";
+constexpr char banner[] = "RUBO.EXE - Recursive File Deletion Utility - version " RUBO_VERSION "\r\n\n";
+constexpr char usage[] =
+    "You must specify one parameter to this program: the file path and filter of the files you wish to "
+    "delete in the current directory and all of its subdirectories.\r\nExample:  RUBO *.obj;*.res\n";
+constexpr char help[] =
+    "\r\nUsage:  RUBO [option] <file specification>\r\n"
+    "  -n, --dry-run, /n   list the files the run would delete, in its order; delete nothing\r\n"
+    "Or alone:\r\n"
+    "  -h, --help          this help\r\n"
+    "  --version           the version and the system backend\r\n"
+    "A file named like one of these is given with its directory, as ./--help.\r\n"
+    "\r\nExit codes:\r\n"
+    "  0  done: every listed file deleted (in a dry run: listed)\r\n"
+    "  1  internal fault, or standard output could not be written\r\n"
+    "  2  usage text shown\r\n"
+    "  3  ended after showing problems: nothing matched, or the question was declined\r\n"
+    "     (in a dry run: problems were shown)\r\n"
+    "  4  a file could not be deleted, or a directory could not be searched\r\n"
+    "  5  stopped with Escape or Ctrl+C\r\n";
+
+// What the command line asks for, and the specification of a run.
+enum class Request { USAGE, HELP, VERSION, RUN, DRY_RUN };
+
+struct CommandLine {
+    Request request = Request::USAGE;
+    const char* specification = nullptr;
+};
+
+bool is_one_of(const char* argument, std::initializer_list<const char*> spellings) {
+    for (const char* spelling : spellings)
+        if (std::strcmp(argument, spelling) == 0) return true;
+    return false;
+}
+
+// One argument is the specification unless it is one of the requests; a dry run takes
+// its option and then exactly one specification.
+CommandLine read_command_line(int argc, char** argv) {
+    if (argc == 3 && is_one_of(argv[1], {"-n", "--dry-run", "/n"})) return {Request::DRY_RUN, argv[2]};
+    if (argc != 2 || is_one_of(argv[1], {"/?"})) return {};
+    if (is_one_of(argv[1], {"--help", "-h"})) return {Request::HELP};
+    if (is_one_of(argv[1], {"--version"})) return {Request::VERSION};
+    return {Request::RUN, argv[1]};
+}
 
 void write(const String& text) { write_output(text.text(), static_cast<std::size_t>(text.length())); }
 
@@ -109,58 +158,50 @@ void hold_search() {
 }
 #endif
 
-void write_summary(std::int32_t deleted, std::int32_t failed, std::int64_t total_size) {
+// Appends a count line of the summary, unless the count is 0.
+void append_count(String& summary, std::int32_t count, const char* format) {
+    if (count != 0) summary.append_format(format, static_cast<int>(count));
+}
+
+// Writes the summary: an empty line, the count lines, the total size.
+void write_summary(const String& counts, std::int64_t total_size) {
     String line("\r\n");
-    if (deleted != 0) line.append_format("%d files deleted successfully\r\n", static_cast<int>(deleted));
-    if (failed != 0) line.append_format("%d file could not be deleted\r\n", static_cast<int>(failed));
+    line.append(counts);
     line.append("Total size of file specification: ");
     line.append(String(total_size));
     line.append(" bytes\r\n");
     write(line);
 }
 
-int run(int argc, char** argv) {
-    init_working_paths();
-    write_output("RUBO.EXE - Recursive File Deletion Utility - version 1.1\r\n\n");
-    if (argc != 2 || std::strcmp(argv[1], "/?") == 0) {
-        write_output(
-            "You must specify one parameter to this program: the file path and filter of the files you wish to "
-            "delete in the current directory and all of its subdirectories.\r\nExample:  RUBO *.obj;*.res\n");
-        return EXIT_USAGE;
-    }
-
-    // Keys are taken before the search, so that a Ctrl+C while it runs is a key press
-    // like any other instead of the end of the process.
-    platform::take_console();
-    String specification(argv[1]);
-    specification.strip_enclosing('"');
+// What the search for the files of a specification found.
+struct Found {
     List<String> files;
     List<FileOrigin> origins;  // where each run of listed files was found
     List<SearchFailure> failures;
     String problems;
     std::int64_t total_size = 0;
-    {
-        const String default_directory = current_directory();
-        resolve_file_spec(specification.text(), files, default_directory.text(), &problems, nullptr, &total_size,
-                          resolve_flags, &origins, &failures);
-    }
-    tell_search_failures(failures);
-#ifdef RUBO_FAULT_INJECTION
-    hold_search();
-#endif
-    if (problems.length() != 0 && !proceed_despite(problems, files)) return EXIT_PROBLEMS;
-    // Without a question to take it, an abort key pressed during the search stops the run
-    // before the first file.
-    bool aborted = problems.length() == 0 && platform::abort_key_pressed();
+};
 
+void search(const char* argument, Found& found) {
+    String specification(argument);
+    specification.strip_enclosing('"');
+    const String default_directory = current_directory();
+    resolve_file_spec(specification.text(), found.files, default_directory.text(), &found.problems, nullptr,
+                      &found.total_size, resolve_flags, &found.origins, &found.failures);
+    tell_search_failures(found.failures);
+}
+
+// Deletes the listed files, each told before it is done, until the list ends or an abort
+// key is pressed; answers the exit code.
+int delete_files(Found& found, bool aborted) {
     std::int32_t deleted = 0;
     std::int32_t failed = 0;
     // Output that is thrown away cannot fail, so its reports may wait in the buffer.
     const bool tell_before_each = !platform::output_discarded();
     FileEraser eraser;
-    Iterator<FileOrigin> origin(&origins);
+    Iterator<FileOrigin> origin(&found.origins);
     std::int32_t left_in_run = 0;
-    for (Iterator<String> walk(&files); !aborted && walk.next(); --left_in_run) {
+    for (Iterator<String> walk(&found.files); !aborted && walk.next(); --left_in_run) {
         if (left_in_run == 0 && origin.next()) left_in_run = origin.element->files;
         write_output("Deleting ");
         write_shown(*walk.element, false);
@@ -172,10 +213,80 @@ int run(int argc, char** argv) {
         aborted = abort_requested();
     }
     if (aborted) write_output("Aborted by user\r\n");
-    write_summary(deleted, failed, total_size);
+    String counts;
+    append_count(counts, deleted, "%d files deleted successfully\r\n");
+    append_count(counts, failed, "%d file could not be deleted\r\n");
+    write_summary(counts, found.total_size);
     while (platform::key_pending()) platform::read_key();
     if (aborted) return EXIT_ABORTED;
-    return failed != 0 || failures.count != 0 ? EXIT_FAILURES : EXIT_DONE;
+    return failed != 0 || found.failures.count != 0 ? EXIT_FAILURES : EXIT_DONE;
+}
+
+// The run: search, problems and question, deletion, summary.
+int delete_specified(const char* argument) {
+    // Keys are taken before the search, so that a Ctrl+C while it runs is a key press
+    // like any other instead of the end of the process.
+    platform::take_console();
+    Found found;
+    search(argument, found);
+#ifdef RUBO_FAULT_INJECTION
+    hold_search();
+#endif
+    if (found.problems.length() != 0 && !proceed_despite(found.problems, found.files)) return EXIT_PROBLEMS;
+    // Without a question to take it, an abort key pressed during the search stops the run
+    // before the first file.
+    return delete_files(found, found.problems.length() == 0 && platform::abort_key_pressed());
+}
+
+// The dry run: the problems, then the files the run would delete, in its order, and the
+// summary; nothing is asked, read from the keyboard or changed. When nothing matched at
+// all it ends after the problems, as the run does. Problems win over directories that
+// could not be searched: a run would have asked about them first.
+int list_specified(const char* argument) {
+    Found found;
+    search(argument, found);
+    write_shown(found.problems, true);
+    if (found.problems.length() != 0 && found.files.count == 0) return EXIT_PROBLEMS;
+    for (Iterator<String> walk(&found.files); walk.next();) {
+        write_output("Would delete ");
+        write_shown(*walk.element, false);
+        write_output("\r\n");
+    }
+    String counts;
+    append_count(counts, found.files.count, "%d files would be deleted\r\n");
+    write_summary(counts, found.total_size);
+    if (found.problems.length() != 0) return EXIT_PROBLEMS;
+    return found.failures.count != 0 ? EXIT_FAILURES : EXIT_DONE;
+}
+
+void write_version() {
+    String text("rubo " RUBO_VERSION "\nbackend: ");
+    text.append(platform::backend_name());
+    text.append("\n");
+    write(text);
+}
+
+int run(int argc, char** argv) {
+    init_working_paths();
+    const CommandLine command = read_command_line(argc, argv);
+    if (command.request == Request::VERSION) {
+        write_version();
+        return EXIT_DONE;
+    }
+    write_output(banner);
+    switch (command.request) {
+        case Request::RUN:
+            return delete_specified(command.specification);
+        case Request::DRY_RUN:
+            return list_specified(command.specification);
+        case Request::HELP:
+            write_output(usage);
+            write_output(help);
+            return EXIT_DONE;
+        default:
+            write_output(usage);
+            return EXIT_USAGE;
+    }
 }
 
 }  // namespace

@@ -303,6 +303,9 @@ bool unlock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t len
 
 void sleep_milliseconds(std::uint32_t milliseconds);
 
+// The name of the backend this program was built with: "POSIX" or "Win32".
+const char* backend_name();
+
 // The program's arguments in the text of this layer: on Windows read from the wide
 // command line by the C runtime's own rules and converted to UTF-8, with `argc` set to
 // their count; on POSIX systems `argv` itself. The texts stay until the process ends.

@@ -20,6 +20,51 @@ TEST(Usage, HelpRequestShowsUsageOnly) {
     EXPECT_TRUE(tree.exists("a.obj"));
 }
 
+TEST(Usage, HelpAndVersionEndWithSuccess) {
+    TempTree tree;
+    tree.file("a.obj");
+    for (const char* request : {"--help", "-h"}) {
+        ChildResult run = run_tool({request}, tree.path());
+        EXPECT_EQ(0, run.exit_code) << request;
+        EXPECT_EQ(0u, run.output.find(usage_output)) << request;
+        for (const char* told : {"\r\n  -n, --dry-run, /n ", "\r\n  --version ", "./--help", "\r\n  5  stopped"})
+            EXPECT_NE(std::string::npos, run.output.find(told)) << request << ": " << told;
+    }
+    ChildResult run = run_tool({"--version"}, tree.path());
+    EXPECT_EQ(0, run.exit_code);
+#ifdef _WIN32
+    EXPECT_EQ("rubo 1.1\nbackend: Win32\n", run.output);
+#else
+    EXPECT_EQ("rubo 1.1\nbackend: POSIX\n", run.output);
+#endif
+    EXPECT_TRUE(tree.exists("a.obj"));
+}
+
+// A request's name given with a directory, and a dry run's option alone, are
+// specifications as ever; an option before more than one argument, or an option that
+// is none, shows the usage text.
+TEST(Usage, OptionsCountOnlyInTheirPlaces) {
+    TempTree tree;
+    for (const char* name : {"--help", "-n", "--version"}) tree.file(name);
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"-n", "-n", "x"}, std::vector<std::string>{"-x", "-n"},
+          std::vector<std::string>{"--help", "-n"}, std::vector<std::string>{"-n", "--dry-run", "-n"}}) {
+        ChildResult run = run_tool(arguments, tree.path());
+        EXPECT_EQ(2, run.exit_code) << arguments[0];
+        EXPECT_EQ(usage_output, run.output) << arguments[0];
+    }
+    ChildResult dry = run_tool({"-n", "-n"}, tree.path());
+    EXPECT_EQ(banner + ("Would delete " + tree.native("-n") + "\r\n") + "\r\n1 files would be deleted\r\n" +
+                  "Total size of file specification: 0 bytes\r\n",
+              dry.output);
+    for (const char* argument : {"-n", "./--help", "./--version"}) {
+        ChildResult run = run_tool({argument}, tree.path());
+        EXPECT_EQ(0, run.exit_code) << argument;
+        EXPECT_EQ(banner + deleting(tree.native(argument)) + summary(1, 0, "0"), run.output) << argument;
+    }
+    EXPECT_EQ(std::vector<std::string>{}, tree.files());
+}
+
 TEST(Arguments, EnclosingQuotesAreStripped) {
     TempTree tree;
     tree.file("a.obj", 3);

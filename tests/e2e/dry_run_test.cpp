@@ -1,0 +1,64 @@
+// The dry run: the list a run would delete, in its order, and nothing changed on disk.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/tool_run.h"
+
+namespace rubo::test {
+namespace {
+
+// What a dry run shows where a run answered "y" to its question: no question, a
+// "Would delete" line for each "Deleting" line, and the summary counting them.
+std::string as_dry_run(std::string output) {
+    auto replace_all = [&output](const std::string& from, const std::string& to) {
+        for (std::size_t at = output.find(from); at != std::string::npos; at = output.find(from, at + to.size()))
+            output.replace(at, from.size(), to);
+    };
+    replace_all(std::string(prompt) + "\r\n\r\n", "");
+    replace_all("Deleting ", "Would delete ");
+    replace_all(" : ok\r\n", "\r\n");
+    replace_all("files deleted successfully", "files would be deleted");
+    return output;
+}
+
+bool writable(const TempTree& tree, const std::string& relative) {
+    using std::filesystem::perms;
+    return (std::filesystem::status(tree.native(relative)).permissions() & perms::owner_write) != perms::none;
+}
+
+// Each specification is tried on a fresh tree, first as a dry run, which must leave the
+// tree as it was (the read-only mark included), then as a run that answers "y".
+TEST(DryRun, ListsWhatTheRunDeletesAndChangesNothing) {
+    const std::vector<std::string> files = {"a.obj", "a.txt", "s/b.res", "s/locked.obj", "s/t/c.obj", "u/d.res"};
+    struct Case {
+        const char* specification;
+        int dry_exit_code;
+    };
+    for (const Case& test : {Case{"*.obj;*.res", 0}, Case{"\"*.zzz;s/*.res;*.obj\"", 3}, Case{"*.zzz", 3},
+                             Case{"", 0}}) {
+        SCOPED_TRACE(test.specification);
+        TempTree tree;
+        for (std::size_t i = 0; i < files.size(); ++i) tree.file(files[i], i * 100);
+        tree.read_only("s/locked.obj");
+        for (const char* option : {"-n", "--dry-run", "/n"}) {
+            ChildResult dry = run_tool({option, test.specification}, tree.path(), "y");
+            EXPECT_EQ(test.dry_exit_code, dry.exit_code) << option;
+            EXPECT_EQ(files, tree.files()) << option;
+            EXPECT_FALSE(writable(tree, "s/locked.obj")) << option;
+        }
+        ChildResult dry = run_tool({"-n", test.specification}, tree.path());
+        ChildResult real = run_tool({test.specification}, tree.path(), "y");
+        EXPECT_EQ(as_dry_run(real.output), dry.output);
+        std::vector<std::string> kept;
+        for (const std::string& file : files)
+            if (dry.output.find("Would delete " + tree.native(file) + "\r\n") == std::string::npos) kept.push_back(file);
+        EXPECT_EQ(kept, tree.files());
+    }
+}
+
+}  // namespace
+}  // namespace rubo::test
