@@ -13,11 +13,16 @@
 // not be searched (each is named on standard error), 5 stopped with Escape or Ctrl+C.
 // Fatal reports end with 1, and so does a run whose standard output could not be written.
 //
+// With standard error at a terminal, a search that runs for more than a second keeps a
+// status line there, which is erased before anything else is written; elsewhere nothing
+// of it is written.
+//
 // Every deletion is told before it is done: the "Deleting <path>" line is handed to the
 // system first, and once standard output fails no further file is deleted, so that what
 // the tool reports is always a complete account of what it removed. (Output to the null
 // device, which no write can fail, is simply buffered.)
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -94,6 +99,11 @@ bool output_at_terminal() {
     return at_terminal;
 }
 
+bool error_at_terminal() {
+    static const bool at_terminal = platform::is_terminal(platform::STANDARD_ERROR);
+    return at_terminal;
+}
+
 // Writes a path, or a text of lines that hold paths: at a terminal with its control
 // bytes shown as '?', elsewhere exactly.
 void write_shown(const String& text, bool keep_line_ends) {
@@ -112,7 +122,7 @@ bool proceed_despite(const String& problems, const List<String>& files) {
     if (files.count == 0) return false;
     write_output(question);
     if (!flush_output()) return false;  // nobody sees the question
-    const bool ask_on_error = !output_at_terminal() && platform::is_terminal(platform::STANDARD_ERROR);
+    const bool ask_on_error = !output_at_terminal() && error_at_terminal();
     if (ask_on_error) {
         String shown = terminal_text(problems, true);
         shown.append(question);
@@ -136,16 +146,60 @@ bool abort_requested() {
 // Names on standard error each directory that could not be searched, so that a run
 // that leaves matching files behind unseen does not pass for a complete one.
 void tell_search_failures(List<SearchFailure>& failures) {
-    const bool error_at_terminal = platform::is_terminal(platform::STANDARD_ERROR);
     for (Iterator<SearchFailure> failure(&failures); failure.next();) {
         String line("rubo: cannot search ");
-        line.append(error_at_terminal ? terminal_text(failure.element->directory, false) : failure.element->directory);
+        line.append(error_at_terminal() ? terminal_text(failure.element->directory, false) : failure.element->directory);
         line.append(": ");
         line.append(os_error_text(failure.element->error));
         line.trim_right();
         line.append("\n");
         platform::write_error(line.text(), static_cast<std::size_t>(line.length()));
     }
+}
+
+// Keeps one status line on standard error while a long search runs: shown once the
+// search has run for `delay`, renewed at most ten times a second, and erased, the cursor
+// back at the start of its line, when the search ends.
+class SearchProgress final : public WalkProgress {
+public:
+    explicit SearchProgress(std::chrono::milliseconds delay) : next_(Clock::now() + delay) {}
+
+    void erase() {
+        if (shown_ == 0) return;
+        String blank;
+        blank.format("\r%*s\r", shown_, "");
+        platform::write_error(blank.text(), static_cast<std::size_t>(blank.length()));
+        shown_ = 0;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void report() override {
+        const Clock::time_point now = Clock::now();
+        if (now < next_) return;
+        next_ = now + std::chrono::milliseconds(100);
+        String line("\rSearching... ");
+        line.append(String(files));
+        line.append(" files listed in ");
+        line.append(String(directories));
+        line.append(" directories");
+        shown_ = line.length() - 1;
+        platform::write_error(line.text(), static_cast<std::size_t>(line.length()));
+    }
+
+    Clock::time_point next_;  // the line is not shown or renewed before then
+    int shown_ = 0;           // how long the line on the screen is
+};
+
+// How long a search runs before its status line comes up.
+std::chrono::milliseconds progress_delay() {
+#ifdef RUBO_FAULT_INJECTION
+    // Test builds only: RUBO_PROGRESS_AFTER=<milliseconds> sets it, so that a test need
+    // not search for a second.
+    if (const char* after = std::getenv("RUBO_PROGRESS_AFTER")) return std::chrono::milliseconds(std::atoi(after));
+#endif
+    return std::chrono::seconds(1);
 }
 
 #ifdef RUBO_FAULT_INJECTION
@@ -182,12 +236,19 @@ struct Found {
     std::int64_t total_size = 0;
 };
 
+// Resolves the specification, with a status line on standard error while a long search
+// runs there at a terminal, and names the directories that could not be searched.
 void search(const char* argument, Found& found) {
     String specification(argument);
     specification.strip_enclosing('"');
     const String default_directory = current_directory();
+    // A person at the terminal sees the banner, and the status line of a long search below it.
+    SearchProgress progress(progress_delay());
+    if (error_at_terminal()) flush_output();
     resolve_file_spec(specification.text(), found.files, default_directory.text(), &found.problems, nullptr,
-                      &found.total_size, resolve_flags, &found.origins, &found.failures);
+                      &found.total_size, resolve_flags, &found.origins, &found.failures,
+                      error_at_terminal() ? &progress : nullptr);
+    progress.erase();
     tell_search_failures(found.failures);
 }
 

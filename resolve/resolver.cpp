@@ -49,6 +49,7 @@ struct Resolution {
     std::uint32_t flags;
     Collection<FileOrigin>* origins;
     Collection<SearchFailure>* failures;
+    WalkProgress* progress;
     PathIndex listed;
     std::int32_t line = 0;
 
@@ -169,7 +170,7 @@ struct Resolution {
         }
         List<SearchFailure> met;
         collect_files_together(line_pieces.walks.get(), line_pieces.walk_count, flags & walk_flags,
-                               failures != nullptr ? &met : nullptr);
+                               failures != nullptr ? &met : nullptr, progress);
         for (Iterator<SearchFailure> failure(&met); failure.next();) note_failure(*failure.element);
         for (std::int32_t i = 0; i < line_pieces.piece_count; ++i)
             finish_piece(line_pieces.pieces[static_cast<std::size_t>(i)]);
@@ -181,7 +182,7 @@ struct Resolution {
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
                        std::uint32_t flags, Collection<FileOrigin>* origins,
-                       Collection<SearchFailure>* failures) {
+                       Collection<SearchFailure>* failures, WalkProgress* progress) {
     if (problems != nullptr) {
         problems->release();
         if (default_directory != nullptr && default_directory[0] != '\0' && !directory_exists(default_directory)) {
@@ -200,7 +201,7 @@ void resolve_file_spec(const char* specification, List<String>& files, const cha
     if (origins != nullptr) origins->clear();
     if (failures != nullptr) failures->clear();
     if (total_size != nullptr) *total_size = 0;
-    Resolution run{files, problems, line_indices, total_size, flags, origins, failures, PathIndex(), 0};
+    Resolution run{files, problems, line_indices, total_size, flags, origins, failures, progress, PathIndex(), 0};
     while (working.length() > 0) {
         ++run.line;
         run.resolve_line(working.take_line(), default_directory);

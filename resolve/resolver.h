@@ -48,7 +48,8 @@ template <> struct TypeName<FileOrigin> {
 // files that each pattern matched (a file matched twice counts twice); `origins`, where
 // the listed files were found, one element for each run of them, in the list's order;
 // `failures`, each directory that could not be searched, once, in the order they were met
-// (they contribute no files, and are no problem of the specification).
+// (they contribute no files, and are no problem of the specification); `progress`, where
+// the walks count what they read and list, for one count over the whole specification.
 //
 // A pattern that cannot be made absolute, because neither its line nor the default
 // directory gives it an absolute directory, is reported as not absolute and never
@@ -58,4 +59,4 @@ template <> struct TypeName<FileOrigin> {
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
                        std::uint32_t flags, Collection<FileOrigin>* origins = nullptr,
-                       Collection<SearchFailure>* failures = nullptr);
+                       Collection<SearchFailure>* failures = nullptr, WalkProgress* progress = nullptr);

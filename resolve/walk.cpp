@@ -80,6 +80,8 @@ struct Target {
     // named (not for the subdirectories the walk goes through).
     platform::DirectoryIdentity* searched = nullptr;
     Collection<SearchFailure>* failures = nullptr;  // where directories that cannot be searched go
+    WalkProgress* progress = nullptr;               // where the walk counts what it reads
+    std::int32_t listed = 0;                        // how many paths list_own listed
 };
 
 // Whether the search of the target's own directory that just found nothing failed for
@@ -110,6 +112,7 @@ void note_identity(Target& target) {
 // an earlier search of this walk has read the directory, so that its reading may serve.
 // True when the target goes on into the subdirectories.
 bool list_own(Target& target, bool again) {
+    target.listed = 0;
     if ((target.flags & WALK_APPEND) == 0) target.output->clear();
     if (target.pattern.remove_suffix(" /s")) target.flags |= WALK_RECURSE;
     // A pattern that ends in a separator names no file; searching below for an empty
@@ -134,6 +137,7 @@ bool list_own(Target& target, bool again) {
         add_size(target.total, size_of(found));
     }
     end_find();
+    target.listed = target.output->count - held;
     order_and_reduce(*target.output, target.flags, held);
     return (target.flags & WALK_RECURSE) != 0;
 }
@@ -167,6 +171,7 @@ void walk_below(Target** group, std::int32_t count) {
             inner[i].output = sorting ? &apart[i] : group[i]->output;
             inner[i].flags = group[i]->flags | (sorting ? 0 : WALK_APPEND);
             inner[i].failures = group[i]->failures;
+            inner[i].progress = group[i]->progress;
             inner[i].pattern = join_path(subdirectory.text(), group[i]->filter.text());
             inner[i].total = 0;
         }
@@ -186,10 +191,13 @@ void walk_level(Target* targets, std::int32_t count) {
     const auto size = static_cast<std::size_t>(count);
     std::unique_ptr<bool[]> below(new bool[size]);
     bool searched = false;
+    std::int64_t listed = 0;
     for (std::size_t i = 0; i < size; ++i) {
         below[i] = list_own(targets[i], searched);
         searched = searched || targets[i].filter.length() > 0;
+        listed += targets[i].listed;
     }
+    if (searched && targets[0].progress != nullptr) targets[0].progress->count_directory(listed);
     std::unique_ptr<Target*[]> group(new Target*[size]);
     for (std::size_t i = 0; i < size; ++i) {
         if (!below[i]) continue;
@@ -275,7 +283,7 @@ std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, Str
 }
 
 void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags,
-                            Collection<SearchFailure>* failures) {
+                            Collection<SearchFailure>* failures, WalkProgress* progress) {
     const auto size = static_cast<std::size_t>(count > 0 ? count : 0);
     std::unique_ptr<Target[]> targets(new Target[size]);
     for (std::size_t i = 0; i < size; ++i) {
@@ -284,6 +292,7 @@ void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint
         targets[i].pattern = requests[i].pattern;
         targets[i].searched = &requests[i].searched;
         targets[i].failures = failures;
+        targets[i].progress = progress;
         requests[i].searched = platform::DirectoryIdentity{};
     }
     walk_level(targets.get(), static_cast<std::int32_t>(size));

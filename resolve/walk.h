@@ -90,6 +90,28 @@ template <> struct TypeName<SearchFailure> {
     static const char* name() { return "struct SearchFailure"; }
 };
 
+// How far a walk has got, for a caller that shows it while a long search runs. The walk
+// counts the files it has listed and the directories it has read, and calls report()
+// after every report_interval-th directory, so that what a report costs (reading a
+// clock, say) is spread over many directories.
+class WalkProgress {
+public:
+    static constexpr std::int64_t report_interval = 16;
+
+    std::int64_t files = 0;
+    std::int64_t directories = 0;
+
+    // Counts one directory read and the files listed from it.
+    void count_directory(std::int64_t listed) {
+        files += listed;
+        if (++directories % report_interval == 0) report();
+    }
+
+protected:
+    ~WalkProgress() = default;
+    virtual void report() = 0;
+};
+
 // Runs collect_files for each request's pattern with the same flags, into its `found`
 // (cleared first unless WALK_APPEND is set), and sets its `total`: each request gets
 // exactly what collect_files would give it. The walks go down the tree together, so
@@ -99,6 +121,7 @@ template <> struct TypeName<SearchFailure> {
 // A directory that cannot be searched contributes nothing (not even the names that
 // could be read in it) and is not walked below; with `failures` given, it is appended
 // there, once for each pattern that met it. A request's own directory that is missing is
-// no failure: its pattern simply matches nothing.
+// no failure: its pattern simply matches nothing. With `progress` given, the walk counts
+// there what it reads and lists.
 void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags,
-                            Collection<SearchFailure>* failures = nullptr);
+                            Collection<SearchFailure>* failures = nullptr, WalkProgress* progress = nullptr);

@@ -8,6 +8,7 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -164,6 +165,36 @@ TEST(Terminal, QuestionIsShownOnStandardErrorWhenOutputGoesElsewhere) {
               result.output);
     EXPECT_TRUE(run.wait_for_terminal(asked + "\r\n"));
     EXPECT_EQ(asked + "\r\n", run.shown());
+}
+
+// A long search (the test build shows its status line at once) keeps one status line on
+// a terminal's standard error and erases it before anything else; standard output gets
+// the same bytes as without a terminal, and standard error elsewhere nothing at all.
+TEST(Terminal, StatusLineOfALongSearchIsErasedAndChangesNoOutput) {
+    TempTree tree;
+    for (int i = 10; i < 50; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "d%d/a.obj", i);
+        tree.file(name);
+    }
+    const std::string fault_tool = tool_path() + "_fault";
+    TerminalRun run(fault_tool, {"-n", "*.obj"}, tree.path(),
+                    {.error_at_terminal = true, .environment = {"RUBO_PROGRESS_AFTER=0"}});
+    ASSERT_TRUE(run.started());
+    const std::string first = "\rSearching... 15 files listed in 16 directories";
+    std::string erased(first.size() + 1, ' ');  // a carriage return, blanks over the line, another
+    erased.front() = erased.back() = '\r';
+    ASSERT_TRUE(run.wait_for_terminal(erased));
+    ChildResult result = run.finish();
+    EXPECT_EQ(0u, run.shown().find(first));
+    EXPECT_EQ(run.shown().size() - erased.size(), run.shown().find(erased));
+
+    ChildResult elsewhere = run_program(
+        {fault_tool, {"-n", "*.obj"}, "", tree.path(), [] { setenv("RUBO_PROGRESS_AFTER", "0", 1); }});
+    EXPECT_EQ(0, result.exit_code);
+    EXPECT_EQ(elsewhere.output, result.output);
+    EXPECT_EQ("", elsewhere.errors);
+    EXPECT_EQ(40u, tree.files().size());
 }
 
 // Started in the background, the run leaves the terminal alone, is not stopped for it

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,32 @@ TEST_F(WalkTree, PatternsWalkedTogetherGetWhatEachWouldAlone) {
     EXPECT_EQ((Paths{"first", "a.txt"}), contents(kept[1].found));
     collect_files_together(kept, 0, WALK_RECURSE);
     EXPECT_EQ(1, kept[0].found.count);
+}
+
+// Patterns walked together count each directory once, with the files listed there for
+// all of them, and report after every report_interval-th directory.
+TEST(Walk, ProgressCountsDirectoriesAndListedFiles) {
+    struct Counting final : WalkProgress {
+        int reports = 0;
+        void report() override { ++reports; }
+    };
+    TempTree tree;
+    tree.file("a.obj");
+    for (int i = 10; i < 50; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "d%d/a.obj", i);
+        tree.file(name);
+        std::snprintf(name, sizeof name, "d%d/b.txt", i);
+        tree.file(name);
+    }
+    WalkRequest requests[2];
+    requests[0].pattern = tree.native("*.obj").c_str();
+    requests[1].pattern = tree.native("*.txt").c_str();
+    Counting progress;
+    collect_files_together(requests, 2, WALK_RECURSE, nullptr, &progress);
+    EXPECT_EQ(41, progress.directories);
+    EXPECT_EQ(81, progress.files);
+    EXPECT_EQ(2, progress.reports);
 }
 
 // Sorting is per directory: a subdirectory's block still follows its parent's.
