@@ -1,5 +1,6 @@
 #!/bin/sh
-# Runs the tool on a freshly generated sample tree and shows what it leaves.
+# Runs the tool on a freshly generated sample tree, first as a dry run and then for
+# real, and shows what it leaves.
 #   scripts/demo.sh TOOL TREE
 # TOOL is the built executable, TREE a directory that is made anew (anything in it
 # goes first).
@@ -23,6 +24,12 @@ printf 'Build notes\n' > notes.txt
 
 echo "Sample tree in $(pwd):"
 find . -type f -printf '  %M %6s  %P\n' | sort -k3
+echo
+echo "\$ rubo -n '*.obj;*.res;*.pdb'"
+status=0
+"$tool" -n '*.obj;*.res;*.pdb' || status=$?
+echo
+echo "(exit code $status)"
 echo
 echo "\$ printf y | rubo '*.obj;*.res;*.pdb'"
 status=0
