@@ -16,7 +16,7 @@ FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := string_fuzz paths_fuzz resolver_fuzz
 
 .PHONY: all build demo install test test-asan windows windows-compiler test-windows wine-tools wine-locales \
-        wine-prefix fuzz fuzz-runtime bench clean
+        wine-prefix package package-tools package-check fuzz fuzz-runtime bench clean
 
 all: build
 
@@ -73,6 +73,28 @@ test-windows: wine-locales wine-prefix
 	cmake --preset windows -DRUBO_TESTS=ON
 	cmake --build --preset windows
 	$(WINE_ENV) ctest --preset windows -j$(JOBS); status=$$?; \
+	  $(WINE_ENV) $(WINESERVER) -k > /dev/null 2>&1; exit $$status
+
+# The packages, in build/package: rubo_<version>_amd64.deb (the release build) and
+# rubo-<version>-win64.zip (the MinGW build, statically linked).
+VERSION := $(shell grep -o 'rubo VERSION [0-9.]*' CMakeLists.txt | cut -d ' ' -f 3)
+DEB := build/package/rubo_$(VERSION)_amd64.deb
+ZIP := build/package/rubo-$(VERSION)-win64.zip
+
+package: package-tools build windows
+	cd build/release && cpack
+	cmake --build --preset windows --target rubo_manual_text
+	cd build/windows && cpack
+
+package-tools:
+	@command -v dpkg-shlibdeps > /dev/null && command -v file > /dev/null && command -v groff > /dev/null && \
+	  command -v lintian > /dev/null || { $(APT_INSTALL) dpkg-dev file groff-base lintian; }
+
+# Checks the packages as a user meets them: lintian finds no error in the Debian package,
+# which is installed, run and removed again; the archive's rubo.exe runs under Wine.
+package-check: package wine-prefix
+	lintian --fail-on error $(DEB)
+	$(WINE_ENV) scripts/check_packages.sh $(DEB) $(ZIP) $(WINE); status=$$?; \
 	  $(WINE_ENV) $(WINESERVER) -k > /dev/null 2>&1; exit $$status
 
 # Builds the fuzz targets with Clang and runs each for FUZZ_SECONDS on a working copy
