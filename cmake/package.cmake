@@ -6,7 +6,7 @@ set(RUBO_PACKAGE_DIRECTORY ${CMAKE_SOURCE_DIR}/build/package)
 # The manual as plain text, for the Windows archive (Windows has no man).
 function(rubo_manual_as_text output)
   add_custom_command(OUTPUT ${output}
-    COMMAND sh -c "groff -man -Tascii -P-bcou '${CMAKE_SOURCE_DIR}/docs/rubo.1' | sed 's/$/\\r/' > '${output}'"
+    COMMAND sh -c "groff -man -Tutf8 -P-bcou '${CMAKE_SOURCE_DIR}/docs/rubo.1' | sed 's/$/\\r/' > '${output}'"
     DEPENDS ${CMAKE_SOURCE_DIR}/docs/rubo.1
     VERBATIM)
 endfunction()

@@ -124,13 +124,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     List<String> files;
     String problems;
     List<std::int32_t> lines;
-    List<std::int32_t> bases;
+    List<FileOrigin> origins;
     std::int64_t total = -1;
-    resolve_file_spec(specification.c_str(), files, default_directory.c_str(), &problems, &lines, &total, flags, &bases);
+    resolve_file_spec(specification.c_str(), files, default_directory.c_str(), &problems, &lines, &total, flags,
+                      &origins);
 
     const std::vector<String> listed = items(files);
     const std::vector<std::int32_t> line_of = items(lines);
-    const std::vector<std::int32_t> base_of = items(bases);
+    std::vector<std::int32_t> base_of;
+    for (const FileOrigin& origin : items(origins)) {
+        expect(origin.files > 0 && origin.searched.known, "a run of files without its origin", specification);
+        base_of.insert(base_of.end(), static_cast<std::size_t>(origin.files), origin.base_length);
+    }
     const bool reported_empty = (flags & RESOLVE_REPORT_EMPTY) != 0 && String(specification.c_str()).is_blank();
     if (reported_empty) {
         expect(std::string(problems.text()) == "No files were specified.\r\n", "blank specification", specification);
