@@ -145,12 +145,12 @@ bool abort_requested() {
 
 // Names on standard error each directory that could not be searched, so that a run
 // that leaves matching files behind unseen does not pass for a complete one.
-void tell_search_failures(List<SearchFailure>& failures) {
-    for (Iterator<SearchFailure> failure(&failures); failure.next();) {
+void tell_search_failures(const List<SearchFailure>& failures) {
+    for (const SearchFailure& failure : failures) {
         String line("rubo: cannot search ");
-        line.append(error_at_terminal() ? terminal_text(failure.element->directory, false) : failure.element->directory);
+        line.append(error_at_terminal() ? terminal_text(failure.directory, false) : failure.directory);
         line.append(": ");
-        line.append(os_error_text(failure.element->error));
+        line.append(os_error_text(failure.error));
         line.trim_right();
         line.append("\n");
         platform::write_error(line.text(), static_cast<std::size_t>(line.length()));
@@ -262,15 +262,16 @@ int delete_files(Found& found, bool aborted) {
     FileEraser eraser;
     Iterator<FileOrigin> origin(&found.origins);
     std::int32_t left_in_run = 0;
-    for (Iterator<String> walk(&found.files); !aborted && walk.next(); --left_in_run) {
+    for (const String& path : found.files) {
+        if (aborted) break;
         if (left_in_run == 0 && origin.next()) left_in_run = origin.element->files;
         write_output("Deleting ");
-        write_shown(*walk.element, false);
+        write_shown(path, false);
         if (tell_before_each && !flush_output()) return EXIT_FATAL;
-        const bool ok =
-            eraser.erase_below(walk.element->text(), origin.element->base_length, &origin.element->searched);
+        const bool ok = eraser.erase_below(path.text(), origin.element->base_length, &origin.element->searched);
         write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
         ++(ok ? deleted : failed);
+        --left_in_run;
         aborted = abort_requested();
     }
     if (aborted) write_output("Aborted by user\r\n");
@@ -308,9 +309,9 @@ int list_specified(const char* argument) {
     search(argument, found);
     write_shown(found.problems, true);
     if (found.problems.length() != 0 && found.files.count == 0) return EXIT_PROBLEMS;
-    for (Iterator<String> walk(&found.files); walk.next();) {
+    for (const String& path : found.files) {
         write_output("Would delete ");
-        write_shown(*walk.element, false);
+        write_shown(path, false);
         write_output("\r\n");
     }
     String counts;

@@ -15,6 +15,14 @@ class BoxedVector : public Vector<T> {
 public:
     BoxedVector() = default;
     ~BoxedVector() override { clear(); }
+    // Whole-vector copies: the target gets elements of its own, copies of the other's,
+    // so that records holding a vector can be kept in any container. Copying only reads
+    // the other vector.
+    BoxedVector(const BoxedVector& other) : Vector<T>() { copy_from(const_cast<BoxedVector&>(other)); }
+    BoxedVector& operator=(const BoxedVector& other) {
+        copy_from(const_cast<BoxedVector&>(other));
+        return *this;
+    }
 
     void append_all(Collection<T>& other) override { this->append_resized(other); }
     // Moves the other vector's elements to the end of this one, in their order, without

@@ -6,8 +6,10 @@
 // the value and destroys the stored element. Counts and indices are signed 32-bit.
 
 #include <cstdint>
+#include <iterator>
 #include <utility>
 
+#include "core/iterator.h"
 #include "core/position.h"
 #include "core/random.h"
 
@@ -26,6 +28,13 @@ public:
     virtual T* move_next(Position& position) = 0;
     virtual T* move_last(Position& position) = 0;
     virtual T* move_prev(Position& position) = 0;
+
+    // ---- Range-for, front to back: for (String& path : files). Walking changes nothing
+    // in the collection, so a const one is walked the same way and hands out const
+    // elements.
+    Iterator<T> begin() { return first_of(Iterator<T>(this)); }
+    Iterator<T, const T> begin() const { return first_of(Iterator<T, const T>(const_cast<Collection*>(this))); }
+    std::default_sentinel_t end() const { return std::default_sentinel; }
 
     // ---- Reading
     // An element chosen with random_below; the only element (or none) without a draw
@@ -103,6 +112,11 @@ public:
     std::int32_t count = 0;  // read by users, changed only by the container
 
 protected:
+    template <class Walk> static Walk first_of(Walk walk) {
+        walk.next();
+        return walk;
+    }
+
     // How many elements lie beyond the first n (never negative, never above count).
     std::int32_t surplus(std::int32_t n) const {
         if (n <= 0) return count;

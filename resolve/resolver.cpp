@@ -1,13 +1,16 @@
 #include "resolve/resolver.h"
 
-#include <memory>
 #include <utility>
 
 #include "core/boxed_vector.h"
+#include "core/exact_vector.h"
 #include "core/file_system.h"
-#include "core/iterator.h"
 #include "core/paths.h"
 #include "resolve/path_index.h"
+
+template <> struct TypeName<WalkRequest> {
+    static const char* name() { return "struct WalkRequest"; }
+};
 
 namespace {
 
@@ -79,9 +82,8 @@ struct Resolution {
         const bool testing =
             (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || !listed.case_sensitive());
         if (testing && listed.count() == 0)
-            for (Iterator<String> kept(&files); kept.next();) listed.add(*kept.element);
-        for (Iterator<String> walk(&found); walk.next();) {
-            String& path = *walk.element;
+            for (const String& kept : files) listed.add(kept);
+        for (String& path : found) {
             const std::uint32_t hash = testing ? listed.hash_of(path) : 0;
             if (testing && listed.find(path, hash) != nullptr) {
                 if (problems != nullptr) {
@@ -102,8 +104,8 @@ struct Resolution {
     // Keeps a directory that could not be searched, unless it is kept already: every
     // pattern that reaches it meets it again. They are few, so a plain scan finds them.
     void note_failure(SearchFailure& failure) {
-        for (Iterator<SearchFailure> kept(failures); kept.next();)
-            if (kept.element->directory.compare(failure.directory, true) == 0) return;
+        for (const SearchFailure& kept : *failures)
+            if (kept.directory.compare(failure.directory, true) == 0) return;
         failures->append(std::move(failure));
     }
 
@@ -114,13 +116,13 @@ struct Resolution {
         WalkRequest* walk = nullptr;
     };
 
-    // The pieces of one line, ready to be walked together.
+    // The pieces of one line, ready to be walked together. The walks are made all at once,
+    // as many as the line could need, so that none moves while pieces point to it; the
+    // first walk_count of them are in use.
     struct LinePieces {
-        explicit LinePieces(std::int32_t most) : pieces(new Piece[static_cast<std::size_t>(most)]),
-                                                  walks(new WalkRequest[static_cast<std::size_t>(most)]) {}
-        std::unique_ptr<Piece[]> pieces;
-        std::unique_ptr<WalkRequest[]> walks;
-        std::int32_t piece_count = 0;
+        explicit LinePieces(std::int32_t most) { walks.clear_resize(most); }
+        List<Piece> pieces;
+        ExactVector<WalkRequest> walks;
         std::int32_t walk_count = 0;
     };
 
@@ -131,12 +133,12 @@ struct Resolution {
             make_absolute_path(piece, line_directory.text());
             if (piece.length() == 0) return;
         }
-        Piece& prepared = line_pieces.pieces[static_cast<std::size_t>(line_pieces.piece_count++)];
+        Piece& prepared = *line_pieces.pieces.append(Piece());
         if (!is_absolute_path(piece.text())) {
             prepared.not_absolute = std::move(piece);
             return;
         }
-        prepared.walk = &line_pieces.walks[static_cast<std::size_t>(line_pieces.walk_count++)];
+        prepared.walk = line_pieces.walks.at(line_pieces.walk_count++);
         prepared.walk->pattern = std::move(piece);
     }
 
@@ -169,11 +171,10 @@ struct Resolution {
             if (piece.length() > 0) prepare_piece(std::move(piece), line_directory, line_pieces);
         }
         List<SearchFailure> met;
-        collect_files_together(line_pieces.walks.get(), line_pieces.walk_count, flags & walk_flags,
+        collect_files_together(line_pieces.walks.items, line_pieces.walk_count, flags & walk_flags,
                                failures != nullptr ? &met : nullptr, progress);
-        for (Iterator<SearchFailure> failure(&met); failure.next();) note_failure(*failure.element);
-        for (std::int32_t i = 0; i < line_pieces.piece_count; ++i)
-            finish_piece(line_pieces.pieces[static_cast<std::size_t>(i)]);
+        for (SearchFailure& failure : met) note_failure(failure);
+        for (Piece& piece : line_pieces.pieces) finish_piece(piece);
     }
 };
 

@@ -190,4 +190,11 @@ TEST(HashTable, InsertionAtTheEndsAndRotationAreRefused) {
     rubo::test::expect_child("hash_table_rotate", 1, "Internal Fatal Error\r\nModule: core\r\nLine: 5336\r\n");
 }
 
+TEST(HashTable, RangeForFollowsTableOrder) {
+    for (int size : {0, 1, 5}) {
+        Table table;
+        rubo::test::expect_range_for_as_walk(fill(table, size));
+    }
+}
+
 }  // namespace

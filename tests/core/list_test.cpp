@@ -237,4 +237,12 @@ TEST(List, PlainRecordListsCopyAsAWhole) {
     static_assert(!std::is_copy_constructible_v<List<int>>);
 }
 
+TEST(List, RangeForReachesEachElement) {
+    for (int size : {0, 1, 3}) {
+        List<String> list;
+        for (int i = 0; i < size; ++i) list.append(String(i));
+        rubo::test::expect_range_for_as_walk(list);
+    }
+}
+
 }  // namespace

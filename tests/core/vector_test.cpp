@@ -227,4 +227,12 @@ TYPED_TEST(AnyVector, WholeCollections) {
     EXPECT_EQ(4, v.count);
 }
 
+TYPED_TEST(AnyVector, RangeForReachesEachElement) {
+    for (int size : {0, 1, 3}) {
+        this->vector.clear();
+        for (int i = 0; i < size; ++i) this->vector.append(i);
+        rubo::test::expect_range_for_as_walk(this->vector);
+    }
+}
+
 }  // namespace
