@@ -148,13 +148,13 @@ bool BlockFile::write_image() {
     const char* bytes = image_.text();
     const std::int32_t length = image_.length();
     const std::int32_t kept = static_cast<std::int32_t>(std::min<std::int64_t>(old_size, length));
-    if (length > kept && !(seek_within(kept, old_size) && write_block(bytes + kept, length - kept))) {
+    if (length > kept && !(seek_to(kept) && write_block(bytes + kept, length - kept))) {
         if (platform::seek_file(handle_, old_size, platform::SEEK_FROM_START) == old_size)
             platform::set_end_of_file(handle_);
         return false;
     }
-    if (!seek_within(0, old_size) || !write_block(bytes, kept)) return false;
-    return length >= old_size || (seek_within(length, old_size) && truncate());
+    if (!seek_to(0) || !write_block(bytes, kept)) return false;
+    return length >= old_size || (seek_to(length) && truncate());
 }
 
 bool BlockFile::load_into_memory() {
@@ -165,9 +165,13 @@ bool BlockFile::load_into_memory() {
         image_.reset();
         return false;
     }
+    // An image cannot stand past its end, where the file may: there the file is kept.
+    if (!image_.seek(position)) {
+        image_.reset();
+        return fail("Read past end of file");
+    }
     memory_mode_ = true;
     image_modified_ = false;
-    image_.seek(position);
     return true;
 }
 
@@ -189,10 +193,11 @@ std::int64_t BlockFile::file_size() {
     return end;
 }
 
-// Moves to a position from the start, accepted within 0..end.
-bool BlockFile::seek_within(std::int64_t position, std::int64_t end) {
-    if (end < 0 || position < 0 || position > end) return false;
-    if (memory_mode_) return image_.seek(static_cast<std::int32_t>(position));
+// Moves to a position from the start. The image takes positions within 0..its length;
+// the file takes any from 0 on, past its end as well.
+bool BlockFile::seek_to(std::int64_t position) {
+    if (memory_mode_) return position <= INT32_MAX && image_.seek(static_cast<std::int32_t>(position));
+    if (handle_ == platform::NO_FILE || position < 0) return false;
     return platform::seek_file(handle_, position, platform::SEEK_FROM_START) == position;
 }
 
@@ -204,11 +209,11 @@ std::int32_t BlockFile::tell() {
     return as_position(platform::seek_file(handle_, 0, platform::SEEK_FROM_CURRENT));
 }
 
-bool BlockFile::seek_from_start(std::int32_t offset) { return seek_within(offset, end_position()); }
+bool BlockFile::seek_from_start(std::int32_t offset) { return seek_to(offset); }
 
 bool BlockFile::seek_from_end(std::int32_t offset) {
     const std::int64_t end = end_position();
-    return seek_within(end + offset, end);
+    return end >= 0 && seek_to(end + offset);
 }
 
 std::int32_t BlockFile::push_position() {
@@ -272,7 +277,8 @@ bool BlockFile::read_block_at(std::int32_t offset, void* buffer, std::int32_t co
     if (count == 0) return true;
     if (!read_allowed(buffer, count)) return false;
     push_position();
-    // An offset outside the file reads nothing there, rather than reading elsewhere.
+    // An offset that cannot be reached (before the start, or past the end of an image)
+    // reads nothing, rather than reading elsewhere.
     const bool done = seek_from_start(offset) ? read_here(buffer, count) : read_past_end(buffer, 0, count);
     pop_position();
     return done;

@@ -81,7 +81,9 @@ public:
     // Size and current position; -1 when closed. Files beyond 2^31 - 1 bytes answer -1.
     std::int32_t size();
     std::int32_t tell();
-    // Positions outside 0..size are refused and leave the position alone.
+    // A position below 0 is refused and leaves the position alone. The file may be
+    // positioned past its end: a write there grows it, the gap reading as zeros, and a
+    // read there finds no bytes. A memory image takes positions within 0..size only.
     bool seek_from_start(std::int32_t offset);
     bool seek_from_end(std::int32_t offset);
 
@@ -130,7 +132,7 @@ private:
     bool write_image();
     std::int64_t end_position();
     std::int64_t file_size();
-    bool seek_within(std::int64_t position, std::int64_t end);
+    bool seek_to(std::int64_t position);
     bool read_allowed(const void* buffer, std::int32_t count);
     bool read_here(void* buffer, std::int32_t count);
     bool read_past_end(void* buffer, std::int32_t done, std::int32_t count);

@@ -280,21 +280,42 @@ TEST_F(BlockFileBlocks, WritesReadsAndSavedPositions) {
     EXPECT_FALSE(file.flush());
 }
 
-TEST_F(BlockFileBlocks, SeeksStayWithinTheFile) {
+TEST_F(BlockFileBlocks, SeeksPastTheEndReachOnlyTheFile) {
     for (const std::uint32_t memory : {0u, OPEN_LOAD_INTO_MEMORY}) {
         open_with("0123456789", OPEN_MUST_EXIST | memory);
+        const bool past_end = memory == 0;  // an image ends where its bytes do
         EXPECT_TRUE(file.seek_from_start(10));
         EXPECT_TRUE(file.seek_from_end(-10));
+        EXPECT_EQ(past_end, file.seek_from_start(11));
+        EXPECT_EQ(past_end, file.seek_from_end(1));
         EXPECT_TRUE(file.seek_from_start(4));
-        EXPECT_FALSE(file.seek_from_start(11));
         EXPECT_FALSE(file.seek_from_start(-1));
-        EXPECT_FALSE(file.seek_from_end(1));
         EXPECT_FALSE(file.seek_from_end(-11));
         EXPECT_EQ(4, file.tell());
         EXPECT_EQ(10, file.size());
         file.close();
         EXPECT_EQ("0123456789", file_bytes(path));
     }
+}
+
+TEST_F(BlockFileBlocks, WritingPastTheEndGrowsTheFile) {
+    open_with("abc", OPEN_MUST_EXIST);
+    char buffer[2];
+    for (const std::int32_t offset : {3, 5}) {  // at the end and past it no bytes are found
+        std::memset(buffer, '?', sizeof buffer);
+        EXPECT_TRUE(file.seek_from_start(offset));
+        EXPECT_FALSE(file.read_block(buffer, 2));
+        EXPECT_EQ(std::string(2, '\0'), std::string(buffer, 2));
+    }
+    EXPECT_EQ(3, file.size());
+    EXPECT_TRUE(file.write_block("XY", 2));
+    EXPECT_EQ(7, file.size());
+    // An image cannot stand past its end: loading there keeps the file.
+    EXPECT_TRUE(file.seek_from_end(1));
+    EXPECT_FALSE(file.load_into_memory());
+    EXPECT_FALSE(file.in_memory());
+    file.close();
+    EXPECT_EQ(std::string("abc\0\0XY", 7), file_bytes(path));
 }
 
 TEST_F(BlockFileBlocks, BadRequestsFailWithTheirMessage) {

@@ -149,6 +149,11 @@ TEST(BoxedVector, CopyFromMakesDeepCopies) {
     copy.copy_from(empty);
     EXPECT_EQ(nullptr, copy.items);
     EXPECT_EQ(0, copy.count);
+    // Copy construction and assignment are the same deep copies.
+    BoxedVector<String> constructed(source);
+    copy = constructed;
+    EXPECT_EQ(texts(source), texts(copy));
+    EXPECT_NE(constructed.at(3), copy.at(3));
 }
 
 TEST(BoxedVector, StringElements) {
