@@ -3,6 +3,11 @@
 // test. It refers to Strings that live elsewhere (the file list's elements, which stay
 // in place until removed) and finds an equal one in constant time on average, so that
 // testing n paths costs in the order of n, not n squared.
+//
+// It keeps its own open-addressing table rather than a HashTable: a HashTable has as
+// many buckets as it was reset to and never grows, and it allocates a list node per
+// entry. The number of listed paths is not known before the walks end, and even given
+// a bucket for each of a million paths in advance it takes about twice as long.
 
 #include <cstdint>
 
