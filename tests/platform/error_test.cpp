@@ -47,8 +47,7 @@ TEST(PlatformError, EveryNamedNumberHasAText) {
           platform::SYSTEM_ERROR_WRITE_PROTECT, platform::SYSTEM_ERROR_FILE_EXISTS,
           platform::SYSTEM_ERROR_INVALID_PARAMETER, platform::SYSTEM_ERROR_DISK_FULL,
           platform::SYSTEM_ERROR_INVALID_NAME, platform::SYSTEM_ERROR_DIR_NOT_EMPTY,
-          platform::SYSTEM_ERROR_NAME_TOO_LONG, platform::SYSTEM_ERROR_FILE_TOO_LARGE,
-          platform::SYSTEM_ERROR_IO_DEVICE, platform::SYSTEM_ERROR_CANT_RESOLVE_FILENAME})
+          platform::SYSTEM_ERROR_NAME_TOO_LONG, platform::SYSTEM_ERROR_IO_DEVICE, platform::SYSTEM_ERROR_CANT_RESOLVE_FILENAME})
         EXPECT_FALSE(message_for(code).empty()) << code;
 }
 
