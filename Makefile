@@ -31,7 +31,9 @@ demo: build
 install: build
 	cmake --install build/release --prefix $(PREFIX)
 
+# The includes are held to the layers first (scripts/check_layers.py tells how).
 test: build
+	scripts/check_layers.py
 	ctest --preset release -j$(JOBS)
 
 test-asan:

@@ -4,3 +4,8 @@ function(rubo_sources out)
   list(SORT found)
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
+
+# Our warning settings, linked into every target built from our sources (and only
+# those: GoogleTest is compiled with its own).
+add_library(rubo_warnings INTERFACE)
+target_compile_options(rubo_warnings INTERFACE -Wall -Wextra)

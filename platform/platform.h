@@ -23,20 +23,33 @@ namespace platform {
 
 using ErrorCode = std::uint32_t;
 
-// The error numbers that callers commonly test for.
+// The error numbers that callers test for and that the backends report.
+constexpr ErrorCode SYSTEM_ERROR_INVALID_FUNCTION = 1;
 constexpr ErrorCode SYSTEM_ERROR_FILE_NOT_FOUND = 2;
 constexpr ErrorCode SYSTEM_ERROR_PATH_NOT_FOUND = 3;
 constexpr ErrorCode SYSTEM_ERROR_TOO_MANY_OPEN_FILES = 4;
 constexpr ErrorCode SYSTEM_ERROR_ACCESS_DENIED = 5;
 constexpr ErrorCode SYSTEM_ERROR_INVALID_HANDLE = 6;
+constexpr ErrorCode SYSTEM_ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr ErrorCode SYSTEM_ERROR_NOT_SAME_DEVICE = 17;
 constexpr ErrorCode SYSTEM_ERROR_NO_MORE_FILES = 18;
+constexpr ErrorCode SYSTEM_ERROR_WRITE_PROTECT = 19;
+// A device attached to the system is not functioning: the number for any failure that
+// no other number describes.
+constexpr ErrorCode SYSTEM_ERROR_GEN_FAILURE = 31;
 constexpr ErrorCode SYSTEM_ERROR_SHARING_VIOLATION = 32;
 constexpr ErrorCode SYSTEM_ERROR_LOCK_VIOLATION = 33;
 constexpr ErrorCode SYSTEM_ERROR_FILE_EXISTS = 80;
 constexpr ErrorCode SYSTEM_ERROR_INVALID_PARAMETER = 87;
+constexpr ErrorCode SYSTEM_ERROR_DISK_FULL = 112;
 constexpr ErrorCode SYSTEM_ERROR_INVALID_NAME = 123;
 constexpr ErrorCode SYSTEM_ERROR_NEGATIVE_SEEK = 131;
+constexpr ErrorCode SYSTEM_ERROR_DIR_NOT_EMPTY = 145;
 constexpr ErrorCode SYSTEM_ERROR_NAME_TOO_LONG = 206;
+constexpr ErrorCode SYSTEM_ERROR_FILE_TOO_LARGE = 223;
+constexpr ErrorCode SYSTEM_ERROR_IO_DEVICE = 1117;
+// A chain of symbolic links too long (or circular) to resolve a name through.
+constexpr ErrorCode SYSTEM_ERROR_CANT_RESOLVE_FILENAME = 1921;
 
 // The calling thread's last error number, set by the last failing platform call.
 ErrorCode last_error();

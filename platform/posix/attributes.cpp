@@ -39,28 +39,16 @@ std::uint32_t get_file_attributes(const char* path) {
 bool set_file_attributes(const char* path, std::uint32_t attributes) {
     if (!path_given(path)) return false;
     struct stat status;
-    if (fstatat(AT_FDCWD, path, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        posix::record_path_errno(errno, path);
-        return false;
-    }
+    if (fstatat(AT_FDCWD, path, &status, AT_SYMLINK_NOFOLLOW) != 0) return posix::fail_with_path_errno(path);
     if (S_ISLNK(status.st_mode)) return true;
     mode_t mode = status.st_mode & 07777;
     mode_t wanted = (attributes & ATTRIBUTE_READ_ONLY) != 0 ? mode & ~WRITE_BITS : mode | S_IWUSR;
-    if (wanted == mode) return true;
-    if (!change_mode_of_file(path, wanted)) {
-        posix::record_path_errno(errno, path);
-        return false;
-    }
-    return true;
+    return wanted == mode || change_mode_of_file(path, wanted) || posix::fail_with_path_errno(path);
 }
 
 bool delete_file(const char* path) {
     if (!path_given(path)) return false;
-    if (unlink(path) != 0) {
-        posix::record_path_errno(errno, path);
-        return false;
-    }
-    return true;
+    return unlink(path) == 0 || posix::fail_with_path_errno(path);
 }
 
 }  // namespace platform

@@ -56,11 +56,6 @@ std::size_t levels_to_hold() {
     return static_cast<std::size_t>(std::min(most, limit.rlim_cur > spared ? (limit.rlim_cur - spared) / 2 : 0));
 }
 
-bool fail(int error) {
-    posix::record_errno(error);
-    return false;
-}
-
 // Removes the entry `name` of the open directory. The read-only mark does not stand in
 // the way of a removal here, so it is only looked at when the removal fails: a read-only
 // file then gets its owner write bit back for one more try, and loses it again when that
@@ -70,15 +65,15 @@ bool remove_entry(HeldHandle parent, const char*, const char* name) {
     if (unlinkat(directory, name, 0) == 0) return true;
     const int error = errno;
     struct stat status;
-    if (fstatat(directory, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return fail(error);
-    if (S_ISDIR(status.st_mode)) return fail(EISDIR);
+    if (fstatat(directory, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return posix::fail_with_errno(error);
+    if (S_ISDIR(status.st_mode)) return posix::fail_with_errno(EISDIR);
     const mode_t mode = status.st_mode & 07777;
-    if (S_ISLNK(status.st_mode) || (mode & S_IWUSR) != 0) return fail(error);
-    if (fchmodat(directory, name, mode | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0) return fail(error);
+    if (S_ISLNK(status.st_mode) || (mode & S_IWUSR) != 0) return posix::fail_with_errno(error);
+    if (fchmodat(directory, name, mode | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0) return posix::fail_with_errno(error);
     if (unlinkat(directory, name, 0) == 0) return true;
     const int second_error = errno;
     fchmodat(directory, name, mode, AT_SYMLINK_NOFOLLOW);
-    return fail(second_error);
+    return posix::fail_with_errno(second_error);
 }
 
 bool is_slash(char c) { return c == '/'; }

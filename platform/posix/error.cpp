@@ -21,17 +21,34 @@ struct ErrnoMapping {
     ErrorCode code;
 };
 
-// Windows numbers: 1 invalid function, 2 file not found, 4 too many open files,
-// 5 access denied, 8 not enough memory, 16 current directory, 19 write protect,
-// 28 disk full (handle), 32 sharing violation, 33 lock violation, 80 file exists,
-// 87 invalid parameter, 112 disk full, 123 invalid name, 145 directory not empty,
-// 183 already exists, 206 filename too long, 267 directory name invalid, 1921 link loop.
+// Each errno with the Windows number that stands for it. ENOENT is decided apart (file or
+// path not found); an errno missing here becomes SYSTEM_ERROR_GEN_FAILURE.
 constexpr ErrnoMapping mappings[] = {
-    {ENOENT, 2},     {ENOTDIR, 3},      {EMFILE, 4},    {ENFILE, 4},     {EACCES, 5},
-    {EPERM, 5},      {EISDIR, 5},       {EROFS, 19},    {ENOMEM, 8},     {EBUSY, 32},
-    {EWOULDBLOCK, 32}, {EEXIST, 80},    {EINVAL, 87},   {EBADF, 6},      {ENOSPC, 112},
-    {EILSEQ, 123},   {ENOTEMPTY, 145},  {ENAMETOOLONG, 206}, {ELOOP, 1921}, {EXDEV, 17},
-    {EIO, 1117},     {ENOSYS, 1},       {EFBIG, 223},   {EDEADLK, 33},   {ETXTBSY, 32},
+    {ENOENT, SYSTEM_ERROR_FILE_NOT_FOUND},
+    {ENOTDIR, SYSTEM_ERROR_PATH_NOT_FOUND},
+    {EMFILE, SYSTEM_ERROR_TOO_MANY_OPEN_FILES},
+    {ENFILE, SYSTEM_ERROR_TOO_MANY_OPEN_FILES},
+    {EACCES, SYSTEM_ERROR_ACCESS_DENIED},
+    {EPERM, SYSTEM_ERROR_ACCESS_DENIED},
+    {EISDIR, SYSTEM_ERROR_ACCESS_DENIED},
+    {EROFS, SYSTEM_ERROR_WRITE_PROTECT},
+    {ENOMEM, SYSTEM_ERROR_NOT_ENOUGH_MEMORY},
+    {EBUSY, SYSTEM_ERROR_SHARING_VIOLATION},
+    {EWOULDBLOCK, SYSTEM_ERROR_SHARING_VIOLATION},
+    {EEXIST, SYSTEM_ERROR_FILE_EXISTS},
+    {EINVAL, SYSTEM_ERROR_INVALID_PARAMETER},
+    {EBADF, SYSTEM_ERROR_INVALID_HANDLE},
+    {ENOSPC, SYSTEM_ERROR_DISK_FULL},
+    {EILSEQ, SYSTEM_ERROR_INVALID_NAME},
+    {ENOTEMPTY, SYSTEM_ERROR_DIR_NOT_EMPTY},
+    {ENAMETOOLONG, SYSTEM_ERROR_NAME_TOO_LONG},
+    {ELOOP, SYSTEM_ERROR_CANT_RESOLVE_FILENAME},
+    {EXDEV, SYSTEM_ERROR_NOT_SAME_DEVICE},
+    {EIO, SYSTEM_ERROR_IO_DEVICE},
+    {ENOSYS, SYSTEM_ERROR_INVALID_FUNCTION},
+    {EFBIG, SYSTEM_ERROR_FILE_TOO_LARGE},
+    {EDEADLK, SYSTEM_ERROR_LOCK_VIOLATION},
+    {ETXTBSY, SYSTEM_ERROR_SHARING_VIOLATION},
 };
 
 struct OwnText {
@@ -42,10 +59,10 @@ struct OwnText {
 // Conditions that no errno describes well: the end of a directory search, the
 // emulated sharing and region locks, and a seek before the start.
 constexpr OwnText own_texts[] = {
-    {18, "There are no more files."},
-    {32, "The file is in use by another process that does not share it."},
-    {33, "Part of the file is locked by another process."},
-    {131, "The position would lie before the beginning of the file."},
+    {SYSTEM_ERROR_NO_MORE_FILES, "There are no more files."},
+    {SYSTEM_ERROR_SHARING_VIOLATION, "The file is in use by another process that does not share it."},
+    {SYSTEM_ERROR_LOCK_VIOLATION, "Part of the file is locked by another process."},
+    {SYSTEM_ERROR_NEGATIVE_SEEK, "The position would lie before the beginning of the file."},
 };
 
 // Whether the directory part of `path` (everything before its last slash) is missing.
@@ -58,15 +75,43 @@ bool directory_missing(const char* path) {
     return stat(parent.c_str(), &status) != 0;
 }
 
+// The message texts, tried in this order: the text of the errno that produced the last
+// error when `code` is that error; this backend's own text for a number it sets without
+// an errno behind it; the text of the first errno that maps to `code`.
+const char* recorded_errno_text(ErrorCode code) {
+    return code == last.code && last.original != 0 ? std::strerror(last.original) : nullptr;
+}
+
+const char* own_text(ErrorCode code) {
+    for (const OwnText& own : own_texts)
+        if (own.code == code) return own.text;
+    return nullptr;
+}
+
+const char* mapped_errno_text(ErrorCode code) {
+    if (code == SYSTEM_ERROR_PATH_NOT_FOUND) return std::strerror(ENOENT);
+    for (const ErrnoMapping& mapping : mappings)
+        if (mapping.code == code) return std::strerror(mapping.error);
+    return nullptr;
+}
+
+// A copy of `text` in storage that free_error_message releases; null when there is no room.
+char* copy_of(const char* text) {
+    const std::size_t length = std::strlen(text);
+    char* copy = static_cast<char*>(std::malloc(length + 1));
+    if (copy != nullptr) std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
 }  // namespace
 
 namespace posix {
 
 ErrorCode windows_error_for(int error, bool parent_missing) {
-    if (error == ENOENT) return parent_missing ? 3 : 2;
+    if (error == ENOENT) return parent_missing ? SYSTEM_ERROR_PATH_NOT_FOUND : SYSTEM_ERROR_FILE_NOT_FOUND;
     for (const ErrnoMapping& mapping : mappings)
         if (mapping.error == error) return mapping.code;
-    return 31;  // a device attached to the system is not functioning: the catch-all
+    return SYSTEM_ERROR_GEN_FAILURE;
 }
 
 void record_errno(int error, bool parent_missing) {
@@ -75,6 +120,16 @@ void record_errno(int error, bool parent_missing) {
 }
 
 void record_path_errno(int error, const char* path) { record_errno(error, error == ENOENT && directory_missing(path)); }
+
+bool fail_with_errno(int error) {
+    record_errno(error);
+    return false;
+}
+
+bool fail_with_path_errno(const char* path) {
+    record_path_errno(errno, path);
+    return false;
+}
 
 }  // namespace posix
 
@@ -87,24 +142,10 @@ void set_last_error(ErrorCode code) {
 
 char* error_message(ErrorCode code) {
     if (code == 0) return nullptr;
-    // The text of the errno that produced the number; for the numbers that this
-    // backend sets without an errno behind them, its own text; else the text of the
-    // first errno that maps to the number.
-    int error = code == last.code ? last.original : 0;
-    const char* text = nullptr;
-    for (const OwnText& own : own_texts)
-        if (error == 0 && own.code == code) text = own.text;
-    if (error == 0 && text == nullptr) {
-        if (code == 3) error = ENOENT;
-        for (const ErrnoMapping& mapping : mappings)
-            if (error == 0 && mapping.code == code) error = mapping.error;
-        if (error == 0) return nullptr;
-    }
-    if (text == nullptr) text = std::strerror(error);
-    size_t length = std::strlen(text);
-    char* message = static_cast<char*>(std::malloc(length + 1));
-    if (message != nullptr) std::memcpy(message, text, length + 1);
-    return message;
+    const char* text = recorded_errno_text(code);
+    if (text == nullptr) text = own_text(code);
+    if (text == nullptr) text = mapped_errno_text(code);
+    return text != nullptr ? copy_of(text) : nullptr;
 }
 
 void free_error_message(char* message) { std::free(message); }

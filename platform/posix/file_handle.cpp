@@ -105,11 +105,6 @@ bool handle_given(FileHandle file) {
     return false;
 }
 
-bool fail_with_errno() {
-    posix::record_errno(errno);
-    return false;
-}
-
 // A region that callers may lock: not empty and clear of the sharing bytes.
 bool lockable(std::uint64_t offset, std::uint64_t length) {
     constexpr auto end = static_cast<std::uint64_t>(SHARING_BASE);
@@ -124,7 +119,7 @@ bool change_region_lock(FileHandle file, short type, std::uint64_t offset, std::
         set_last_error(SYSTEM_ERROR_LOCK_VIOLATION);
         return false;
     }
-    return fail_with_errno();
+    return posix::fail_with_errno();
 }
 
 }  // namespace
@@ -166,7 +161,7 @@ FileHandle open_file(const char* path, std::uint32_t access, std::uint32_t shari
 bool close_file(FileHandle file) {
     if (!handle_given(file)) return false;
     // Even an interrupted close has released the descriptor on the systems we serve.
-    return close(descriptor_of(file)) == 0 || errno == EINTR || fail_with_errno();
+    return close(descriptor_of(file)) == 0 || errno == EINTR || posix::fail_with_errno();
 }
 
 bool read_file(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t& done) {
@@ -177,7 +172,7 @@ bool read_file(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t&
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
-            return fail_with_errno();
+            return posix::fail_with_errno();
         }
         done += static_cast<std::uint32_t>(got);
     }
@@ -191,7 +186,7 @@ bool write_file(FileHandle file, const void* data, std::uint32_t size, std::uint
         ssize_t put = write(descriptor_of(file), static_cast<const char*>(data) + done, size - done);
         if (put < 0) {
             if (errno == EINTR) continue;
-            return fail_with_errno();
+            return posix::fail_with_errno();
         }
         done += static_cast<std::uint32_t>(put);
     }
@@ -214,18 +209,18 @@ std::int64_t seek_file(FileHandle file, std::int64_t offset, SeekOrigin origin) 
 bool set_end_of_file(FileHandle file) {
     if (!handle_given(file)) return false;
     off_t position = lseek(descriptor_of(file), 0, SEEK_CUR);
-    return (position >= 0 && ftruncate(descriptor_of(file), position) == 0) || fail_with_errno();
+    return (position >= 0 && ftruncate(descriptor_of(file), position) == 0) || posix::fail_with_errno();
 }
 
 bool flush_file(FileHandle file) {
     if (!handle_given(file)) return false;
-    return fsync(descriptor_of(file)) == 0 || fail_with_errno();
+    return fsync(descriptor_of(file)) == 0 || posix::fail_with_errno();
 }
 
 bool get_last_write_time(FileHandle file, FileTime& time) {
     if (!handle_given(file)) return false;
     struct stat status;
-    if (fstat(descriptor_of(file), &status) != 0) return fail_with_errno();
+    if (fstat(descriptor_of(file), &status) != 0) return posix::fail_with_errno();
     time = posix::file_time_of(status.st_mtim);
     return true;
 }
@@ -233,7 +228,7 @@ bool get_last_write_time(FileHandle file, FileTime& time) {
 bool lock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t length) {
     if (!handle_given(file)) return false;
     int mode = fcntl(descriptor_of(file), F_GETFL);
-    if (mode < 0) return fail_with_errno();
+    if (mode < 0) return posix::fail_with_errno();
     return change_region_lock(file, (mode & O_ACCMODE) == O_RDONLY ? F_RDLCK : F_WRLCK, offset, length);
 }
 

@@ -21,8 +21,7 @@ bool write_all(int descriptor, const void* data, std::size_t size) {
         ssize_t written = write(descriptor, bytes, size);
         if (written < 0) {
             if (errno == EINTR) continue;
-            posix::record_errno(errno);
-            return false;
+            return posix::fail_with_errno();
         }
         bytes += written;
         size -= static_cast<std::size_t>(written);

@@ -46,11 +46,7 @@ std::uint32_t get_current_directory(char* buffer, std::uint32_t size) {
 
 bool set_current_directory(const char* path) {
     if (!path_given(path)) return false;
-    if (chdir(path) != 0) {
-        posix::record_path_errno(errno, path);
-        return false;
-    }
-    return true;
+    return chdir(path) == 0 || posix::fail_with_path_errno(path);
 }
 
 std::uint32_t get_system_directory(char* buffer, std::uint32_t size) { return answer_text("/", 1, buffer, size); }
