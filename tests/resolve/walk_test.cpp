@@ -11,6 +11,7 @@
 #include "tests/support/temp_tree.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/time.h>
 #include <unistd.h>
 #endif
@@ -276,6 +277,23 @@ TEST(PosixWalk, UnreadableDirectoryContributesNothing) {
     tree.file("open/c.o");
     std::filesystem::permissions(tree.native("closed"), std::filesystem::perms::none);
     EXPECT_EQ((Paths{tree.native("a.o"), tree.native("open/c.o")}), walk(tree.native("*.o"), WALK_RECURSE));
+}
+
+// The walk holds no directory open while it goes down: a tree deeper than the
+// descriptors a process may have is walked whole.
+TEST(PosixWalk, DepthNeedsNoDescriptorPerLevel) {
+    TempTree tree;
+    std::string deep = "d";
+    for (int level = 1; level < 60; ++level) deep += "/d";
+    tree.file(deep + "/x.o");
+    rlimit saved;
+    ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &saved));
+    rlimit low = saved;
+    low.rlim_cur = 40;
+    ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &low));
+    const Paths found = walk(tree.native("*.o"), WALK_RECURSE);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ((Paths{tree.native(deep + "/x.o")}), found);
 }
 
 TEST(PosixWalk, LastWriteTimeIsUniversal) {
