@@ -151,16 +151,20 @@ bool file_time_to_local_time(FileTime time, LocalTime& local);
 // ---------------------------------------------------------------------------------
 // Directory search
 
-// One entry found by a directory search. Names are zero-terminated; the short name is
-// the generated 8.3 alias where the file system has one, else empty. On Windows they
-// are WTF-8 (see wtf8.h), up to three bytes for each UTF-16 unit of the system's name.
-struct DirectoryEntry {
+// What a directory search tells of an entry besides its names.
+struct EntryDetails {
     std::uint32_t attributes = 0;
     FileTime creation_time = 0;
     FileTime last_access_time = 0;
     FileTime last_write_time = 0;
     std::uint32_t size_high = 0;  // the size is size_high * 2^32 + size_low bytes
     std::uint32_t size_low = 0;
+};
+
+// One entry found by a directory search. Names are zero-terminated; the short name is
+// the generated 8.3 alias where the file system has one, else empty. On Windows they
+// are WTF-8 (see wtf8.h), up to three bytes for each UTF-16 unit of the system's name.
+struct DirectoryEntry : EntryDetails {
     char name[1024] = {};
     char short_name[40] = {};
 };
@@ -200,6 +204,9 @@ bool wildcard_match(const char* pattern, const char* name, bool ignore_case);
 // not enter), or anything else.
 enum class EntryKind : std::uint8_t { OTHER, DIRECTORY, REPARSE_POINT };
 
+// Whether read_directory takes the identity of the directory it reads.
+enum class ReadIdentity : bool { SKIP, TAKE };
+
 // The entries of one directory as one reading found them, owned by the caller: in the
 // order searches serve them ("." and ".." first where the platform reports them; sorted
 // bytewise on POSIX systems), each name once, with its kind, and the directory's identity
@@ -224,7 +231,7 @@ public:
     EntryKind kind(std::size_t index) const;
     // Which directory was read: known where read_directory was asked for it (and the
     // system can tell), taken while the directory was read.
-    DirectoryIdentity identity() const;
+    DirectoryIdentity identity() const { return identity_; }
 
     // Fills `entry` with every detail of the entry at `index`, as find_first does. False
     // with last error 2 when the entry has gone since the reading, with another number
@@ -237,14 +244,15 @@ public:
     struct Data;  // what a backend keeps
 
 private:
-    friend bool read_directory(const char* directory, DirectoryReading& reading, bool identity);
+    friend bool read_directory(const char* directory, DirectoryReading& reading, ReadIdentity identity);
     Data* data_ = nullptr;
+    DirectoryIdentity identity_;
 };
 
 // Reads the directory `directory` (the current one when empty) into `reading`, replacing
-// what it held. With `identity`, the directory's identity is taken too. False when it
-// cannot be read, with 3 when it is missing; the reading is then empty.
-bool read_directory(const char* directory, DirectoryReading& reading, bool identity = false);
+// what it held, and takes the directory's identity too when asked. False when it cannot
+// be read, with 3 when it is missing; the reading is then empty.
+bool read_directory(const char* directory, DirectoryReading& reading, ReadIdentity identity = ReadIdentity::SKIP);
 
 // ---------------------------------------------------------------------------------
 // Working places (answered by the text protocol described at the top)

@@ -78,7 +78,8 @@ struct Target {
     // The reading of the own directory, made by the first target of this level that
     // has that directory and shared by the others (`reader`).
     Target* reader = nullptr;
-    bool identity_wanted = false;  // for a reader: whether a target of its directory is to know its identity
+    // For a reader: whether a target of its directory is to know its identity.
+    platform::ReadIdentity identity_wanted = platform::ReadIdentity::SKIP;
     platform::DirectoryReading reading;
     platform::ErrorCode read_error = 0;  // why the directory could not be read; 0 when it was
 };
@@ -90,7 +91,7 @@ bool prepare(Target& target) {
     target.listed = 0;
     target.below = false;
     target.reader = nullptr;
-    target.identity_wanted = false;
+    target.identity_wanted = platform::ReadIdentity::SKIP;
     if (target.above == nullptr && (target.flags & WALK_APPEND) == 0) target.output->clear();
     if (target.pattern.remove_suffix(" /s")) target.flags |= WALK_RECURSE;
     target.filter = file_name_part(target.pattern.text());
@@ -110,7 +111,8 @@ void assign_readers(BoxedVector<Target>& targets) {
             Target& other = *targets.at(j);
             if (other.filter.length() > 0 && other.dir.compare(target.dir, true) == 0) target.reader = &other;
         }
-        if (target.searched != nullptr && !target.searched->known) target.reader->identity_wanted = true;
+        if (target.searched != nullptr && !target.searched->known)
+            target.reader->identity_wanted = platform::ReadIdentity::TAKE;
     }
 }
 

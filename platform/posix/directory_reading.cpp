@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/directory_reading.h"
 #include "platform/platform.h"
 #include "platform/posix/error.h"
 #include "platform/posix/file_status.h"
@@ -35,13 +36,11 @@ struct DirectoryReading::Data {
     std::string path;  // what the directory was read by
     std::string names;
     std::vector<Entry> entries;
-    DirectoryIdentity identity;
     DIR* stream = nullptr;  // the directory, while it is held open
     int descriptor = -1;    // opened again for details after release()
 
     Data() = default;
-    Data(const Data& other)
-        : path(other.path), names(other.names), entries(other.entries), identity(other.identity) {}
+    Data(const Data& other) : path(other.path), names(other.names), entries(other.entries) {}
     Data& operator=(const Data&) = delete;
     ~Data() { close_directory(); }
 
@@ -98,23 +97,23 @@ unsigned char type_of(mode_t mode) {
     return DT_REG;
 }
 
-// Takes the identity of the open directory when it is asked for, and, where the
-// directory may hold subdirectories, marks those that are mount points; an entry of
-// unknown kind learns its kind on the way, and one that has gone meanwhile is dropped.
-// False with the error recorded when that cannot be told (a directory that may be read
-// but not searched): a walk must not go on below it blind.
-bool place_entries(int directory, bool identity_asked, DirectoryReading::Data& reading) {
+// Takes the identity of the open directory into `identity` when it is asked for, and,
+// where the directory may hold subdirectories, marks those that are mount points; an
+// entry of unknown kind learns its kind on the way, and one that has gone meanwhile is
+// dropped. False with the error recorded when that cannot be told (a directory that may
+// be read but not searched): a walk must not go on below it blind.
+bool place_entries(int directory, ReadIdentity asked, DirectoryReading::Data& reading, DirectoryIdentity& identity) {
     const auto may_be_directory = [](const Entry& entry) {
         return entry.rank == 2 && (entry.type == DT_DIR || entry.type == DT_UNKNOWN);
     };
     const bool subdirectories = std::any_of(reading.entries.begin(), reading.entries.end(), may_be_directory);
-    if (!identity_asked && !subdirectories) return true;
+    if (asked == ReadIdentity::SKIP && !subdirectories) return true;
     posix::MountPlace own;
     if (!posix::read_mount_place(directory, "", own)) {
         posix::record_errno(errno);
         return false;
     }
-    reading.identity = own.identity;
+    identity = own.identity;
     for (Entry& entry : reading.entries) {
         posix::MountPlace place;
         if (!may_be_directory(entry)) continue;
@@ -134,7 +133,7 @@ bool place_entries(int directory, bool identity_asked, DirectoryReading::Data& r
 
 // Reads every entry of the open directory whose name fits a DirectoryEntry, sorted. False
 // with the error recorded when the directory cannot be searched.
-bool read_entries(bool identity_asked, DirectoryReading::Data& reading) {
+bool read_entries(ReadIdentity asked, DirectoryReading::Data& reading, DirectoryIdentity& identity) {
     ino_t dot_numbers[2] = {0, 0};
     bool dots[2] = {false, false};
     while (const dirent* found = readdir(reading.stream)) {
@@ -149,7 +148,7 @@ bool read_entries(bool identity_asked, DirectoryReading::Data& reading) {
         }
     }
     const int directory = dirfd(reading.stream);
-    if (!place_entries(directory, identity_asked, reading)) return false;
+    if (!place_entries(directory, asked, reading, identity)) return false;
     // Only where "." and ".." are listed as one file can the directory be the root; the
     // status calls that make sure are spared everywhere else.
     const bool root = dots[0] && dots[1] && dot_numbers[0] == dot_numbers[1] && is_root(directory);
@@ -164,28 +163,23 @@ bool read_entries(bool identity_asked, DirectoryReading::Data& reading) {
     });
     // A directory holds each name once, but one that changes while it is read may show
     // a name twice; the walk relies on never listing one path twice.
-    const auto end = std::unique(reading.entries.begin(), reading.entries.end(), [names](const Entry& a, const Entry& b) {
+    const auto same = [names](const Entry& a, const Entry& b) {
         return a.head == b.head && std::strcmp(names + a.name, names + b.name) == 0;
-    });
+    };
+    const auto end = std::unique(reading.entries.begin(), reading.entries.end(), same);
     reading.entries.erase(end, reading.entries.end());
     return true;
 }
 
 }  // namespace
 
-DirectoryReading::DirectoryReading(const DirectoryReading& other)
-    : data_(other.data_ != nullptr ? new Data(*other.data_) : nullptr) {}
-
-DirectoryReading::DirectoryReading(DirectoryReading&& other) noexcept : data_(std::exchange(other.data_, nullptr)) {}
-
-DirectoryReading& DirectoryReading::operator=(DirectoryReading other) noexcept {
-    std::swap(data_, other.data_);
-    return *this;
+DirectoryReading::Data* copy_reading_data(const DirectoryReading::Data& data) {
+    return new DirectoryReading::Data(data);
 }
 
-DirectoryReading::~DirectoryReading() { delete data_; }
+void free_reading_data(DirectoryReading::Data* data) { delete data; }
 
-std::size_t DirectoryReading::count() const { return data_ != nullptr ? data_->entries.size() : 0; }
+std::size_t reading_data_count(const DirectoryReading::Data& data) { return data.entries.size(); }
 
 const char* DirectoryReading::name(std::size_t index) const { return data_->name_of(data_->entries[index]); }
 
@@ -193,10 +187,6 @@ EntryKind DirectoryReading::kind(std::size_t index) const {
     const Data::Entry& entry = data_->entries[index];
     if (entry.type == DT_LNK || entry.mount_point) return EntryKind::REPARSE_POINT;
     return entry.type == DT_DIR ? EntryKind::DIRECTORY : EntryKind::OTHER;
-}
-
-DirectoryIdentity DirectoryReading::identity() const {
-    return data_ != nullptr ? data_->identity : DirectoryIdentity{};
 }
 
 bool DirectoryReading::details(std::size_t index, DirectoryEntry& entry) {
@@ -229,7 +219,7 @@ void DirectoryReading::release() {
     if (data_ != nullptr) data_->close_directory();
 }
 
-bool read_directory(const char* directory, DirectoryReading& reading, bool identity) {
+bool read_directory(const char* directory, DirectoryReading& reading, ReadIdentity identity) {
     DirectoryReading fresh;
     fresh.data_ = new DirectoryReading::Data;
     DirectoryReading::Data& data = *fresh.data_;
@@ -241,7 +231,7 @@ bool read_directory(const char* directory, DirectoryReading& reading, bool ident
         posix::record_errno(errno, true);
         return false;
     }
-    if (!read_entries(identity, data)) return false;
+    if (!read_entries(identity, data, fresh.identity_)) return false;
     reading = std::move(fresh);
     return true;
 }

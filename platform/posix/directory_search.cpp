@@ -14,12 +14,7 @@ namespace platform {
 struct Search {
     struct Match {
         std::size_t index = 0;  // of the entry in the reading
-        std::uint32_t attributes = 0;
-        FileTime creation_time = 0;
-        FileTime last_access_time = 0;
-        FileTime last_write_time = 0;
-        std::uint32_t size_high = 0;
-        std::uint32_t size_low = 0;
+        EntryDetails details;
     };
     DirectoryReading reading;
     std::vector<Match> matches;
@@ -40,12 +35,11 @@ bool collect_matches(const char* file_pattern, FindDetail detail, Search& search
     for (std::size_t i = 0; i < search.reading.count(); ++i) {
         if (!wildcard_match(file_pattern, search.reading.name(i), false)) continue;
         const EntryKind kind = search.reading.kind(i);
-        Search::Match match{i};
+        Search::Match match{i, {}};
         if (kind_suffices(kind, detail)) {
-            match.attributes = kind == EntryKind::DIRECTORY ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_ARCHIVE;
+            match.details.attributes = kind == EntryKind::DIRECTORY ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_ARCHIVE;
         } else if (search.reading.details(i, entry)) {
-            match = {i, entry.attributes, entry.creation_time, entry.last_access_time, entry.last_write_time,
-                     entry.size_high, entry.size_low};
+            match.details = entry;
         } else if (last_error() == SYSTEM_ERROR_FILE_NOT_FOUND) {
             continue;  // gone since the directory was read
         } else {
@@ -64,12 +58,7 @@ bool serve_next(Search& search, DirectoryEntry& entry) {
     const Search::Match& match = search.matches[search.next++];
     std::strcpy(entry.name, search.reading.name(match.index));
     entry.short_name[0] = '\0';
-    entry.attributes = match.attributes;
-    entry.creation_time = match.creation_time;
-    entry.last_access_time = match.last_access_time;
-    entry.last_write_time = match.last_write_time;
-    entry.size_high = match.size_high;
-    entry.size_low = match.size_low;
+    static_cast<EntryDetails&>(entry) = match.details;
     return true;
 }
 

@@ -62,13 +62,7 @@ void copy_name(char (&to)[room], const wchar_t (&from)[units]) {
 }
 
 void fill(DirectoryEntry& entry, const WIN32_FIND_DATAW& data) {
-    using win32::file_time_of;
-    entry.attributes = data.dwFileAttributes;
-    entry.creation_time = file_time_of(data.ftCreationTime);
-    entry.last_access_time = file_time_of(data.ftLastAccessTime);
-    entry.last_write_time = file_time_of(data.ftLastWriteTime);
-    entry.size_high = data.nFileSizeHigh;
-    entry.size_low = data.nFileSizeLow;
+    static_cast<EntryDetails&>(entry) = win32::details_of(data);
     copy_name(entry.name, data.cFileName);
     copy_name(entry.short_name, data.cAlternateFileName);
 }

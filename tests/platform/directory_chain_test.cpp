@@ -42,7 +42,7 @@ bool delete_below(platform::DirectoryChain* chain, const ScratchDirectory& base,
 // The identity of a directory as a reading of it takes it.
 platform::DirectoryIdentity searched_identity(const std::string& directory) {
     platform::DirectoryReading reading;
-    platform::read_directory(directory.c_str(), reading, true);
+    platform::read_directory(directory.c_str(), reading, platform::ReadIdentity::TAKE);
     return reading.identity();
 }
 

@@ -184,7 +184,7 @@ TEST(DirectoryReading, ListsKindsAndTakesDetailsOnRequest) {
     dir.write_file("b.txt", "1234567");
     dir.make_directory("sub");
     platform::DirectoryReading reading;
-    ASSERT_TRUE(platform::read_directory(dir.path().c_str(), reading, true));
+    ASSERT_TRUE(platform::read_directory(dir.path().c_str(), reading, platform::ReadIdentity::TAKE));
     std::vector<std::string> listed;
     for (std::size_t i = 0; i < reading.count(); ++i) listed.push_back(reading.name(i));
     ASSERT_EQ((std::vector<std::string>{".", "..", "a.obj", "b.txt", "sub"}), listed);  // NTFS sorts too
@@ -199,11 +199,16 @@ TEST(DirectoryReading, ListsKindsAndTakesDetailsOnRequest) {
     EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE, entry.attributes);
     EXPECT_TRUE(reading.identity().known);
     platform::DirectoryReading sub;
-    ASSERT_TRUE(platform::read_directory((dir / "sub").c_str(), sub, true));
+    ASSERT_TRUE(platform::read_directory((dir / "sub").c_str(), sub, platform::ReadIdentity::TAKE));
     EXPECT_FALSE(sub.identity().same_as(reading.identity()));
     const platform::DirectoryReading copy = reading;
     EXPECT_STREQ("sub", copy.name(4));
     EXPECT_TRUE(copy.identity().same_as(reading.identity()));
+    platform::DirectoryReading from = copy;
+    const platform::DirectoryReading moved = std::move(from);
+    EXPECT_TRUE(moved.identity().same_as(reading.identity()));
+    EXPECT_EQ(0u, from.count());
+    EXPECT_FALSE(from.identity().known);
     reading.release();
     if (!windows) {  // Windows takes every detail with the names
         dir.write_file("a.obj", "12345");
