@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 struct DateTime {
     std::int32_t year = 0;
     std::int32_t month = 0;
@@ -16,3 +18,6 @@ struct DateTime {
 // Negative when first is earlier than second, 0 when they are equal, positive when it is
 // later; the first field that differs decides.
 int compare_date_times(const DateTime& first, const DateTime& second);
+
+// A platform file time (universal time) as calendar fields, to the second.
+DateTime universal_date_time(platform::FileTime time);

@@ -77,8 +77,11 @@ constexpr std::uint32_t ATTRIBUTE_REPARSE_POINT = 0x400;
 // What get_file_attributes answers when it fails.
 constexpr std::uint32_t ATTRIBUTES_INVALID = 0xFFFFFFFF;
 
-// A point in time as 100-nanosecond intervals since 1 January 1601, universal time.
+// A point in time as 100-nanosecond intervals (ticks) since 1 January 1601, universal time.
 using FileTime = std::uint64_t;
+constexpr FileTime TICKS_PER_SECOND = 10'000'000;
+// Seconds from 1 January 1601, where file times count from, to 1 January 1970.
+constexpr std::int64_t EPOCH_DIFFERENCE = 11'644'473'600;
 
 // A file time broken down into local calendar fields (month 1-12, day 1-31).
 struct LocalTime {
@@ -135,8 +138,8 @@ bool delete_file(const char* path);
 // open, refusing a reparse point and not sharing deletion, until the file is gone, so
 // that none of them can be renamed, removed or replaced meanwhile.
 //
-// With `searched`, the base must be the very directory a search read (see
-// search_identity): when its path now leads to another one (it, or a directory above it,
+// With `searched`, the base must be the very directory a reading found (see
+// DirectoryReading::identity): when its path now leads to another one (it, or a directory above it,
 // was exchanged for a link or moved meanwhile), nothing is removed and the call fails
 // with 3. Without it the base is taken as it stands.
 //
@@ -161,42 +164,32 @@ bool file_time_to_local_time(FileTime time, LocalTime& local);
 // ---------------------------------------------------------------------------------
 // Directory search
 
-// One entry found by a directory search. Names are zero-terminated; the short name is
-// the generated 8.3 alias where the file system has one, else empty. On Windows they
-// are WTF-8 (see wtf8.h), up to three bytes for each UTF-16 unit of the system's name.
-struct DirectoryEntry {
+// What a directory search tells of an entry besides its names.
+struct EntryDetails {
     std::uint32_t attributes = 0;
     FileTime creation_time = 0;
     FileTime last_access_time = 0;
     FileTime last_write_time = 0;
     std::uint32_t size_high = 0;  // the size is size_high * 2^32 + size_low bytes
     std::uint32_t size_low = 0;
+};
+
+// One entry found by a directory search. Names are zero-terminated; the short name is
+// the generated 8.3 alias where the file system has one, else empty. On Windows they
+// are WTF-8 (see wtf8.h), up to three bytes for each UTF-16 unit of the system's name.
+struct DirectoryEntry : EntryDetails {
     char name[1024] = {};
     char short_name[40] = {};
 };
 
-// How much of each entry a search must fill, and where the entries may come from;
-// the values combine with |.
+// How much of each entry a search must fill.
 enum FindDetail : std::uint32_t {
     FIND_ALL_DETAILS = 0,  // every field
     // Only the name and the DIRECTORY and REPARSE_POINT bits are sure to be right; the
     // other fields may be left 0. Lets a backend skip asking for each entry's details
     // when it already knows what kind of entry it is.
     FIND_KIND_ONLY = 1,
-    // The caller takes the directory's entries as the last search read them, when that
-    // search (the last find_first of the process) was of the same directory, named by
-    // the same absolute path: a backend that reads whole directories may serve this
-    // search from that reading instead of reading the directory again. The details of
-    // the matches are read anew. Only a caller that has changed nothing in the
-    // directory since may ask for it.
-    FIND_LAST_READING = 2,
-    // The caller will ask for the identity of the directory the search read
-    // (search_identity); a backend that does not always know it takes it then.
-    FIND_IDENTITY = 4,
 };
-constexpr FindDetail operator|(FindDetail first, FindDetail second) {
-    return static_cast<FindDetail>(static_cast<std::uint32_t>(first) | static_cast<std::uint32_t>(second));
-}
 
 // An open search; the caller only passes it back.
 struct Search;
@@ -213,16 +206,66 @@ Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail
 // The next match; false with last error 18 when there are no more.
 bool find_next(Search* search, DirectoryEntry& entry);
 
-// The identity of the directory that a search read its entries from, taken while it read
-// them. Sure to be known only for a search started with FIND_IDENTITY (and not even then
-// where the system cannot tell).
-DirectoryIdentity search_identity(const Search* search);
-
 // Ends a search and releases it; null is accepted and ignored.
 void find_close(Search* search);
 
 // The matcher behind the searches, for callers that need the same rules.
 bool wildcard_match(const char* pattern, const char* name, bool ignore_case);
+
+// What kind of entry a reading found: a directory, a reparse point (a symbolic link,
+// a junction, or a directory where another file system is mounted, which a walk must
+// not enter), or anything else.
+enum class EntryKind : std::uint8_t { OTHER, DIRECTORY, REPARSE_POINT };
+
+// Whether read_directory takes the identity of the directory it reads.
+enum class ReadIdentity : bool { SKIP, TAKE };
+
+// The entries of one directory as one reading found them, owned by the caller: in the
+// order searches serve them ("." and ".." first where the platform reports them; sorted
+// bytewise on POSIX systems), each name once, with its kind, and the directory's identity
+// where it was asked for. A reading depends on nothing but itself, so it may be made on
+// one thread and used on another, and any number of them may exist at once.
+//
+// The full details of an entry are taken on request. Where the platform reads them
+// from the directory, the reading keeps the directory open from read_directory on, so
+// that details come without opening it again, until release(); details asked for after
+// that open it anew by the path it was read by. A caller that holds readings while it
+// reads further directories (a walk going down a tree) releases them first.
+class DirectoryReading {
+public:
+    DirectoryReading() = default;
+    DirectoryReading(const DirectoryReading& other);  // a copy holds no open directory
+    DirectoryReading(DirectoryReading&& other) noexcept;
+    DirectoryReading& operator=(DirectoryReading other) noexcept;
+    ~DirectoryReading();
+
+    std::size_t count() const;
+    const char* name(std::size_t index) const;  // zero-terminated
+    EntryKind kind(std::size_t index) const;
+    // Which directory was read: known where read_directory was asked for it (and the
+    // system can tell), taken while the directory was read.
+    DirectoryIdentity identity() const { return identity_; }
+
+    // Fills `entry` with every detail of the entry at `index`, as find_first does. False
+    // with last error 2 when the entry has gone since the reading, with another number
+    // when the directory can no longer be searched.
+    bool details(std::size_t index, DirectoryEntry& entry);
+
+    // Lets go of the open directory, if any.
+    void release();
+
+    struct Data;  // what a backend keeps
+
+private:
+    friend bool read_directory(const char* directory, DirectoryReading& reading, ReadIdentity identity);
+    Data* data_ = nullptr;
+    DirectoryIdentity identity_;
+};
+
+// Reads the directory `directory` (the current one when empty) into `reading`, replacing
+// what it held, and takes the directory's identity too when asked. False when it cannot
+// be read, with 3 when it is missing; the reading is then empty.
+bool read_directory(const char* directory, DirectoryReading& reading, ReadIdentity identity = ReadIdentity::SKIP);
 
 // ---------------------------------------------------------------------------------
 // Working places (answered by the text protocol described at the top)

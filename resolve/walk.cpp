@@ -2,31 +2,29 @@
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <utility>
 
+#include "core/flat_vector.h"
 #include "core/paths.h"
 #include "core/sort_strings.h"
 #include "core/startup_objects.h"
 #include "resolve/walk_order.h"
 
 namespace {
+struct Target;
+}  // namespace
 
-// The walk's current search; the searches it interrupted wait on search_stack.
-platform::Search* current_search = nullptr;
+template <> struct TypeName<String*> {
+    static const char* name() { return "class String *"; }
+};
+template <> struct TypeName<Target> {
+    static const char* name() { return "struct Target"; }
+};
+
+namespace {
 
 std::int64_t size_of(const platform::DirectoryEntry& found) {
     return static_cast<std::int64_t>((std::uint64_t{found.size_high} << 32) | found.size_low);
-}
-
-void fill_entry(FileEntry& entry, const platform::DirectoryEntry& found) {
-    entry.last_access_time = universal_date_time(found.last_access_time);
-    entry.attributes = found.attributes;
-    entry.last_write_time = universal_date_time(found.last_write_time);
-    entry.creation_time = universal_date_time(found.creation_time);
-    entry.name = found.name;
-    entry.short_name = found.short_name;
-    entry.size = size_of(found);
 }
 
 // Adds a size unless the sum would pass the largest total (or the size is not positive).
@@ -37,11 +35,6 @@ void add_size(std::int64_t& total, std::int64_t size) {
 bool is_directory(std::uint32_t attributes) { return (attributes & platform::ATTRIBUTE_DIRECTORY) != 0; }
 
 bool is_dot_name(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
-
-// The search state behind find_first_entry and find_next_entry, on the platform's own
-// entries, which the walk reads directly.
-bool first_found(const char* pattern, platform::DirectoryEntry& found, platform::FindDetail detail);
-bool next_found(platform::DirectoryEntry& found);
 
 void reduce(String& path, std::uint32_t flags) {
     if ((flags & WALK_NAMES_ONLY) != 0) strip_directory(path);
@@ -55,20 +48,16 @@ void order_and_reduce(BoxedVector<String>& output, std::uint32_t flags, std::int
     const bool reverse = (flags & WALK_REVERSE) != 0;
     const bool reducing = (flags & (WALK_NAMES_ONLY | WALK_NO_EXTENSIONS)) != 0;
     // This call's elements by address: a sort moves only the pointers to them.
-    const std::int32_t listed = output.count - held;
-    std::unique_ptr<String*[]> own;
-    if (reducing) {
-        own = std::make_unique<String*[]>(static_cast<std::size_t>(listed));
-        for (std::int32_t i = 0; i < listed; ++i) own[static_cast<std::size_t>(i)] = output.at(held + i);
-    }
+    FlatVector<String*> own;
+    for (std::int32_t i = held; i < output.count && reducing; ++i) own.append(output.at(i));
     if (sort_bits == WALK_SORT_BY_TIME) output.sort(reverse ? compare_oldest_first : compare_newest_first);
     if (sort_bits == WALK_SORT_BY_NAME) sort_strings(output, reverse);
-    for (std::int32_t i = 0; i < listed && reducing; ++i) reduce(*own[static_cast<std::size_t>(i)], flags);
+    for (std::int32_t i = 0; i < own.count; ++i) reduce(**own.at(i), flags);
     if (sort_bits == (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) sort_strings(output, reverse);
 }
 
-// One pattern on its way down the tree: where its matches go, its flags, and what it
-// has found at this level.
+// One pattern on its way down the tree: where its matches go, its flags, what it has
+// found at this level, and the reading of its own directory.
 struct Target {
     BoxedVector<String>* output = nullptr;
     std::uint32_t flags = 0;
@@ -81,141 +70,175 @@ struct Target {
     platform::DirectoryIdentity* searched = nullptr;
     Collection<SearchFailure>* failures = nullptr;  // where directories that cannot be searched go
     WalkProgress* progress = nullptr;               // where the walk counts what it reads
-    std::int32_t listed = 0;                        // how many paths list_own listed
+    // For a subdirectory's target, the target above whose walk it continues: its matches
+    // follow what the output held, and its total goes to that target.
+    Target* above = nullptr;
+    std::int32_t listed = 0;  // how many paths list_own listed
+    bool below = false;       // whether it goes on into the subdirectories
+    // The reading of the own directory, made by the first target of this level that
+    // has that directory and shared by the others (`reader`).
+    Target* reader = nullptr;
+    // For a reader: whether a target of its directory is to know its identity.
+    platform::ReadIdentity identity_wanted = platform::ReadIdentity::SKIP;
+    platform::DirectoryReading reading;
+    platform::ErrorCode read_error = 0;  // why the directory could not be read; 0 when it was
 };
 
-// Whether the search of the target's own directory that just found nothing failed for
-// another reason than there being no match (or, for a directory the caller named, than
-// the directory being missing: its pattern then matches nothing); such a directory is
-// recorded.
-bool search_failed(const Target& target) {
-    const platform::ErrorCode error = platform::last_error();
-    if (current_search != nullptr || error == platform::SYSTEM_ERROR_FILE_NOT_FOUND ||
-        (target.searched != nullptr && error == platform::SYSTEM_ERROR_PATH_NOT_FOUND))
-        return false;
-    if (target.failures != nullptr) target.failures->append(SearchFailure{target.dir, error});
-    return true;
-}
-
-// What a search of the target's own directory must also tell.
-platform::FindDetail identity_detail(const Target& target) {
-    return target.searched != nullptr && !target.searched->known ? platform::FIND_IDENTITY : platform::FIND_ALL_DETAILS;
-}
-
-// Keeps the identity of the directory the current search read, for a target that wants it.
-void note_identity(Target& target) {
-    if (target.searched != nullptr && !target.searched->known && current_search != nullptr)
-        *target.searched = platform::search_identity(current_search);
-}
-
-// Lists the matches of the target's pattern in its own directory. `again` tells that
-// an earlier search of this walk has read the directory, so that its reading may serve.
-// True when the target goes on into the subdirectories.
-bool list_own(Target& target, bool again) {
+// Readies a target for its own directory; false when its pattern names no file (a
+// pattern that ends in a separator: searching below for an empty name would turn every
+// directory name into a pattern).
+bool prepare(Target& target) {
     target.listed = 0;
-    if ((target.flags & WALK_APPEND) == 0) target.output->clear();
+    target.below = false;
+    target.reader = nullptr;
+    target.identity_wanted = platform::ReadIdentity::SKIP;
+    if (target.above == nullptr && (target.flags & WALK_APPEND) == 0) target.output->clear();
     if (target.pattern.remove_suffix(" /s")) target.flags |= WALK_RECURSE;
-    // A pattern that ends in a separator names no file; searching below for an empty
-    // name would turn every directory name into a pattern.
     target.filter = file_name_part(target.pattern.text());
     if (target.filter.length() == 0) return false;
     target.dir = directory_part(target.pattern.text());
-    const std::int32_t held = target.output->count;
-    const platform::FindDetail detail =
-        (again ? platform::FIND_LAST_READING : platform::FIND_ALL_DETAILS) | identity_detail(target);
-    platform::DirectoryEntry found;
-    bool more = first_found(target.pattern.text(), found, detail);
-    note_identity(target);
-    if (search_failed(target)) {
-        end_find();
-        return false;
-    }
-    for (; more; more = next_found(found)) {
-        if (is_directory(found.attributes) && ((target.flags & WALK_DIRECTORIES) == 0 || is_dot_name(found.name)))
-            continue;
-        target.output->append(join_path(target.dir.text(), found.name));
-        add_size(target.total, size_of(found));
-    }
-    end_find();
-    target.listed = target.output->count - held;
-    order_and_reduce(*target.output, target.flags, held);
-    return (target.flags & WALK_RECURSE) != 0;
+    return true;
 }
 
-void walk_level(Target* targets, std::int32_t count);
-
-// Runs the walk in every subdirectory of the targets' common directory (links to
-// directories excepted) for each target's file-name pattern, and appends each
-// subdirectory's results in the platform's order.
-void walk_below(Target** group, std::int32_t count) {
-    const String& dir = group[0]->dir;
-    const String everything = join_path(dir.text(), "*.*");
-    const auto size = static_cast<std::size_t>(count);
-    // A subdirectory's results go straight to the end of the target's output; only a
-    // target that sorts gathers them apart first, since its sort stays within them.
-    std::unique_ptr<BoxedVector<String>[]> apart(new BoxedVector<String>[size]);
-    std::unique_ptr<Target[]> inner(new Target[size]);
-    // The search for the targets' own matches has just read the directory.
-    platform::FindDetail kinds = platform::FIND_KIND_ONLY | platform::FIND_LAST_READING;
-    for (std::size_t i = 0; i < size; ++i) kinds = kinds | identity_detail(*group[i]);
-    platform::DirectoryEntry found;
-    bool more = first_found(everything.text(), found, kinds);
-    for (std::size_t i = 0; i < size; ++i) note_identity(*group[i]);
-    for (; more; more = next_found(found)) {
-        if (!is_directory(found.attributes) || (found.attributes & platform::ATTRIBUTE_REPARSE_POINT) != 0 ||
-            is_dot_name(found.name))
-            continue;
-        const String subdirectory = join_path(dir.text(), found.name);
-        for (std::size_t i = 0; i < size; ++i) {
-            const bool sorting = (group[i]->flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) != 0;
-            inner[i].output = sorting ? &apart[i] : group[i]->output;
-            inner[i].flags = group[i]->flags | (sorting ? 0 : WALK_APPEND);
-            inner[i].failures = group[i]->failures;
-            inner[i].progress = group[i]->progress;
-            inner[i].pattern = join_path(subdirectory.text(), group[i]->filter.text());
-            inner[i].total = 0;
+// Finds, for each prepared target of a level, the target that reads its directory: the
+// first one with that directory. The reader takes the directory's identity when any of
+// them is to know it.
+void assign_readers(BoxedVector<Target>& targets) {
+    for (std::int32_t i = 0; i < targets.count; ++i) {
+        Target& target = *targets.at(i);
+        if (target.filter.length() == 0) continue;
+        for (std::int32_t j = 0; target.reader == nullptr; ++j) {
+            Target& other = *targets.at(j);
+            if (other.filter.length() > 0 && other.dir.compare(target.dir, true) == 0) target.reader = &other;
         }
-        walk_level(inner.get(), count);
-        for (std::size_t i = 0; i < size; ++i) {
-            add_size(group[i]->total, inner[i].total);
-            group[i]->output->take_all(apart[i]);
-        }
+        if (target.searched != nullptr && !target.searched->known)
+            target.reader->identity_wanted = platform::ReadIdentity::TAKE;
     }
-    end_find();
+}
+
+// The target's own directory as its reader read it; read now by the reader itself.
+platform::DirectoryReading& own_reading(Target& target) {
+    Target& reader = *target.reader;
+    if (&reader == &target) {
+        const bool read = platform::read_directory(target.dir.text(), target.reading, target.identity_wanted);
+        target.read_error = read ? 0 : platform::last_error();
+    }
+    if (target.searched != nullptr && !target.searched->known && reader.read_error == 0)
+        *target.searched = reader.reading.identity();
+    return reader.reading;
+}
+
+// Records a directory of the target's that cannot be searched, unless it is the missing
+// own directory of a pattern the caller named: that pattern simply matches nothing.
+void note_failure(const Target& target, platform::ErrorCode error) {
+    if (target.searched != nullptr && error == platform::SYSTEM_ERROR_PATH_NOT_FOUND) return;
+    if (target.failures != nullptr) target.failures->append(SearchFailure{target.dir, error});
+}
+
+// Lists the matches of the target's pattern in its own directory, from its reader's
+// reading; only the matches' details are read. True when the directory could be searched.
+bool list_own(Target& target) {
+    platform::DirectoryReading& reading = own_reading(target);
+    if (target.reader->read_error != 0) {
+        note_failure(target, target.reader->read_error);
+        return false;
+    }
+    // A subdirectory's matches are sorted among themselves only, so a target that sorts
+    // gathers them apart first.
+    const bool sorting = (target.flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) != 0;
+    BoxedVector<String> gathered;
+    BoxedVector<String>& listing = target.above != nullptr && sorting ? gathered : *target.output;
+    const std::int32_t held = listing.count;
+    std::int64_t total = 0;
+    platform::DirectoryEntry found;
+    for (std::size_t i = 0; i < reading.count(); ++i) {
+        if (!platform::wildcard_match(target.filter.text(), reading.name(i), !path_case_sensitive)) continue;
+        if (!reading.details(i, found)) {
+            const platform::ErrorCode error = platform::last_error();
+            if (error == platform::SYSTEM_ERROR_FILE_NOT_FOUND) continue;  // gone since the reading
+            listing.keep_first(held);
+            note_failure(target, error);
+            return false;
+        }
+        if (is_directory(found.attributes) && ((target.flags & WALK_DIRECTORIES) == 0 || is_dot_name(found.name)))
+            continue;
+        listing.append(join_path(target.dir.text(), found.name));
+        add_size(total, size_of(found));
+    }
+    add_size(target.total, total);
+    target.listed = listing.count - held;
+    order_and_reduce(listing, target.flags, held);
+    target.output->take_all(gathered);
+    return true;
+}
+
+void walk_level(BoxedVector<Target>& targets);
+
+// Runs the walk in every subdirectory of the target's own directory (links to
+// directories excepted) for the file-name pattern of each target of the level that
+// shares that directory and recurses, and appends each subdirectory's results in the
+// order of the reading.
+void walk_below(BoxedVector<Target>& targets, Target& first) {
+    BoxedVector<Target> inner;
+    for (std::int32_t i = 0; i < targets.count; ++i) {
+        Target& target = *targets.at(i);
+        if (!target.below || target.reader != first.reader) continue;
+        target.below = false;
+        Target* continued = inner.append(nullptr);
+        continued->above = &target;
+        continued->output = target.output;
+        continued->flags = target.flags;
+        continued->failures = target.failures;
+        continued->progress = target.progress;
+    }
+    const platform::DirectoryReading& reading = first.reader->reading;
+    for (std::size_t entry = 0; entry < reading.count(); ++entry) {
+        if (reading.kind(entry) != platform::EntryKind::DIRECTORY || is_dot_name(reading.name(entry))) continue;
+        const String subdirectory = join_path(first.dir.text(), reading.name(entry));
+        for (std::int32_t i = 0; i < inner.count; ++i) {
+            Target& continued = *inner.at(i);
+            continued.pattern = join_path(subdirectory.text(), continued.above->filter.text());
+            continued.total = 0;
+        }
+        walk_level(inner);
+        for (std::int32_t i = 0; i < inner.count; ++i) add_size(inner.at(i)->above->total, inner.at(i)->total);
+    }
 }
 
 // Lists each target's own matches, then walks the subdirectories for those that
 // recurse, once for all targets that share a directory. Each target ends up with what
 // a walk of its pattern alone would have given it.
-void walk_level(Target* targets, std::int32_t count) {
-    const auto size = static_cast<std::size_t>(count);
-    std::unique_ptr<bool[]> below(new bool[size]);
+void walk_level(BoxedVector<Target>& targets) {
     bool searched = false;
+    for (std::int32_t i = 0; i < targets.count; ++i) searched = prepare(*targets.at(i)) || searched;
+    assign_readers(targets);
     std::int64_t listed = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        below[i] = list_own(targets[i], searched);
-        searched = searched || targets[i].filter.length() > 0;
-        listed += targets[i].listed;
+    for (std::int32_t i = 0; i < targets.count; ++i) {
+        Target& target = *targets.at(i);
+        if (target.filter.length() == 0) continue;
+        target.below = list_own(target) && (target.flags & WALK_RECURSE) != 0;
+        // Nothing more is read from the directory until the next target that shares it
+        // lists its own matches; meanwhile it need not be held open.
+        target.reader->reading.release();
+        listed += target.listed;
     }
-    if (searched && targets[0].progress != nullptr) targets[0].progress->count_directory(listed);
-    std::unique_ptr<Target*[]> group(new Target*[size]);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (!below[i]) continue;
-        std::int32_t members = 0;
-        for (std::size_t j = i; j < size; ++j) {
-            if (!below[j] || targets[j].dir.compare(targets[i].dir, true) != 0) continue;
-            group[static_cast<std::size_t>(members++)] = &targets[j];
-            below[j] = false;
-        }
-        walk_below(group.get(), members);
-    }
+    if (searched && targets.at(0)->progress != nullptr) targets.at(0)->progress->count_directory(listed);
+    for (std::int32_t i = 0; i < targets.count; ++i)
+        if (targets.at(i)->below) walk_below(targets, *targets.at(i));
 }
 
-bool first_found(const char* pattern, platform::DirectoryEntry& found, platform::FindDetail detail) {
-    search_stack().push(current_search);
-    current_search = platform::find_first(pattern, found, detail);
-    if (current_search == nullptr) return false;
-    return found.name[0] != '\0' || next_found(found);
+// The search state behind find_first_entry and find_next_entry: the current search,
+// and the searches it interrupted on search_stack.
+platform::Search* current_search = nullptr;
+
+void fill_entry(FileEntry& entry, const platform::DirectoryEntry& found) {
+    entry.last_access_time = universal_date_time(found.last_access_time);
+    entry.attributes = found.attributes;
+    entry.last_write_time = universal_date_time(found.last_write_time);
+    entry.creation_time = universal_date_time(found.creation_time);
+    entry.name = found.name;
+    entry.short_name = found.short_name;
+    entry.size = size_of(found);
 }
 
 bool next_found(platform::DirectoryEntry& found) {
@@ -226,32 +249,14 @@ bool next_found(platform::DirectoryEntry& found) {
     return true;
 }
 
-}  // namespace
-
-DateTime universal_date_time(platform::FileTime time) {
-    constexpr std::uint64_t ticks_per_second = 10'000'000;
-    constexpr std::int64_t seconds_per_day = 86'400;
-    const std::uint64_t seconds = time / ticks_per_second;
-    const std::int64_t second_of_day = static_cast<std::int64_t>(seconds % seconds_per_day);
-    // Days counted from 1 March of the year 0 of the Gregorian calendar, on which the
-    // 400-year cycles begin; 1 January 1601 is day 584,694.
-    const std::int64_t days = static_cast<std::int64_t>(seconds / seconds_per_day) + 584'694;
-    const std::int64_t era = days / 146'097;
-    const std::int64_t day_of_era = days - era * 146'097;
-    const std::int64_t year_of_era =
-        (day_of_era - day_of_era / 1'460 + day_of_era / 36'524 - day_of_era / 146'096) / 365;
-    const std::int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const std::int64_t month_from_march = (5 * day_of_year + 2) / 153;
-    const std::int64_t month = month_from_march < 10 ? month_from_march + 3 : month_from_march - 9;
-    DateTime result;
-    result.year = static_cast<std::int32_t>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
-    result.month = static_cast<std::int32_t>(month);
-    result.day = static_cast<std::int32_t>(day_of_year - (153 * month_from_march + 2) / 5 + 1);
-    result.hour = static_cast<std::int32_t>(second_of_day / 3'600);
-    result.minute = static_cast<std::int32_t>(second_of_day / 60 % 60);
-    result.second = static_cast<std::int32_t>(second_of_day % 60);
-    return result;
+bool first_found(const char* pattern, platform::DirectoryEntry& found, platform::FindDetail detail) {
+    search_stack().push(current_search);
+    current_search = platform::find_first(pattern, found, detail);
+    if (current_search == nullptr) return false;
+    return found.name[0] != '\0' || next_found(found);
 }
+
+}  // namespace
 
 bool find_first_entry(const char* pattern, FileEntry* entry, platform::FindDetail detail) {
     platform::DirectoryEntry found;
@@ -274,27 +279,28 @@ void end_find() {
 }
 
 std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, String pattern) {
-    Target target;
-    target.output = &output;
-    target.flags = flags;
-    target.pattern = std::move(pattern);
-    walk_level(&target, 1);
-    return target.total;
+    BoxedVector<Target> targets;
+    Target* target = targets.append(nullptr);
+    target->output = &output;
+    target->flags = flags;
+    target->pattern = std::move(pattern);
+    walk_level(targets);
+    return target->total;
 }
 
 void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags,
                             Collection<SearchFailure>* failures, WalkProgress* progress) {
-    const auto size = static_cast<std::size_t>(count > 0 ? count : 0);
-    std::unique_ptr<Target[]> targets(new Target[size]);
-    for (std::size_t i = 0; i < size; ++i) {
-        targets[i].output = &requests[i].found;
-        targets[i].flags = flags;
-        targets[i].pattern = requests[i].pattern;
-        targets[i].searched = &requests[i].searched;
-        targets[i].failures = failures;
-        targets[i].progress = progress;
+    BoxedVector<Target> targets;
+    for (std::int32_t i = 0; i < count; ++i) {
+        Target* target = targets.append(nullptr);
+        target->output = &requests[i].found;
+        target->flags = flags;
+        target->pattern = requests[i].pattern;
+        target->searched = &requests[i].searched;
+        target->failures = failures;
+        target->progress = progress;
         requests[i].searched = platform::DirectoryIdentity{};
     }
-    walk_level(targets.get(), static_cast<std::int32_t>(size));
-    for (std::size_t i = 0; i < size; ++i) requests[i].total = targets[i].total;
+    walk_level(targets);
+    for (std::int32_t i = 0; i < targets.count; ++i) requests[i].total = targets.at(i)->total;
 }

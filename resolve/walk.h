@@ -38,9 +38,6 @@ struct FileEntry {
     std::int64_t size = 0;
 };
 
-// A platform file time (universal time) as calendar fields, to the second.
-DateTime universal_date_time(platform::FileTime time);
-
 // The search state is process-wide: one current search and search_stack, the searches
 // saved beneath it. Every find_first_entry is followed by exactly one end_find, whether
 // or not it found anything, so searches nest.
@@ -71,7 +68,7 @@ std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, Str
 
 // One pattern of collect_files_together and what the walk found for it: the paths, their
 // total size, and which directory the pattern's own directory was when the walk read it
-// (known once a search of it found anything), so that a deletion can make sure it still is.
+// (known once the walk has read it), so that a deletion can make sure it still is.
 struct WalkRequest {
     String pattern;
     BoxedVector<String> found;
@@ -115,8 +112,7 @@ protected:
 // Runs collect_files for each request's pattern with the same flags, into its `found`
 // (cleared first unless WALK_APPEND is set), and sets its `total`: each request gets
 // exactly what collect_files would give it. The walks go down the tree together, so
-// that patterns of one directory are searched one right after the other and the
-// platform can serve them from one reading of it.
+// that each directory is read once for all the patterns of a level that search it.
 //
 // A directory that cannot be searched contributes nothing (not even the names that
 // could be read in it) and is not walked below; with `failures` given, it is appended

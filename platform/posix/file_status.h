@@ -10,9 +10,9 @@
 
 namespace platform::posix {
 
-// Seconds from 1 January 1601, where file times count from, to 1 January 1970.
-constexpr std::int64_t EPOCH_DIFFERENCE = 11644473600;
-constexpr std::int64_t TICKS_PER_SECOND = 10000000;  // file times count 100 ns ticks
+// The file-time constants, by the names the backend's files use them by.
+using platform::EPOCH_DIFFERENCE;
+using platform::TICKS_PER_SECOND;
 
 struct FileStatus {
     mode_t mode = 0;

@@ -4,9 +4,6 @@
 // end, none at all. So the system is asked for every name of the directory, or for the
 // one name that a pattern without wildcards gives, and the search keeps only the
 // entries whose long name matches the pattern by the matcher's rules.
-//
-// A search that is to know which directory it read holds that directory, not sharing
-// deletion, while it starts: the directory whose identity it takes is the one it reads.
 
 #include <windows.h>
 
@@ -16,7 +13,6 @@
 
 #include "platform/backend_helpers.h"
 #include "platform/platform.h"
-#include "platform/win32/directory_identity.h"
 #include "platform/win32/file_time.h"
 #include "platform/win32/system_text.h"
 
@@ -25,7 +21,6 @@ namespace platform {
 struct Search {
     HANDLE handle;
     std::string name_pattern;
-    DirectoryIdentity identity;
 };
 
 namespace {
@@ -67,39 +62,21 @@ void copy_name(char (&to)[room], const wchar_t (&from)[units]) {
 }
 
 void fill(DirectoryEntry& entry, const WIN32_FIND_DATAW& data) {
-    using win32::file_time_of;
-    entry.attributes = data.dwFileAttributes;
-    entry.creation_time = file_time_of(data.ftCreationTime);
-    entry.last_access_time = file_time_of(data.ftLastAccessTime);
-    entry.last_write_time = file_time_of(data.ftLastWriteTime);
-    entry.size_high = data.nFileSizeHigh;
-    entry.size_low = data.nFileSizeLow;
+    static_cast<EntryDetails&>(entry) = win32::details_of(data);
     copy_name(entry.name, data.cFileName);
     copy_name(entry.short_name, data.cAlternateFileName);
 }
 
 }  // namespace
 
-Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail) {
+Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail) {
     const char* name_pattern = path_given(pattern) ? name_pattern_of(pattern) : nullptr;
     WideText wide;
     if (name_pattern == nullptr || !system_pattern(pattern, name_pattern, wide)) return nullptr;
-    HANDLE held = INVALID_HANDLE_VALUE;
-    DirectoryIdentity identity;
-    if ((detail & FIND_IDENTITY) != 0) {
-        held = win32::hold_directory(std::string(pattern, name_pattern).c_str());
-        if (held == INVALID_HANDLE_VALUE) return nullptr;
-        identity = win32::identity_of(held);
-    }
     WIN32_FIND_DATAW data;
     HANDLE handle = FindFirstFileW(wide.c_str(), &data);
-    if (held != INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        CloseHandle(held);
-        SetLastError(error);
-    }
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    Search* search = new Search{handle, name_pattern, identity};
+    Search* search = new Search{handle, name_pattern};
     if (!find_match(*search, data, true)) {
         find_close(search);
         set_last_error(SYSTEM_ERROR_FILE_NOT_FOUND);
@@ -118,10 +95,6 @@ bool find_next(Search* search, DirectoryEntry& entry) {
     if (!find_match(*search, data, false)) return false;
     fill(entry, data);
     return true;
-}
-
-DirectoryIdentity search_identity(const Search* search) {
-    return search != nullptr ? search->identity : DirectoryIdentity{};
 }
 
 void find_close(Search* search) {

@@ -27,4 +27,27 @@ TEST(DateTime, ExtremeFieldsCompareWithoutOverflow) {
     EXPECT_GT(compare_date_times(high, low), 0);
 }
 
+TEST(DateTime, FileTimesBecomeUniversalCalendarFields) {
+    auto expect_time = [](platform::FileTime time, std::int32_t year, std::int32_t month, std::int32_t day,
+                          std::int32_t hour, std::int32_t minute, std::int32_t second) {
+        const DateTime got = universal_date_time(time);
+        EXPECT_EQ(year, got.year) << time;
+        EXPECT_EQ(month, got.month) << time;
+        EXPECT_EQ(day, got.day) << time;
+        EXPECT_EQ(hour, got.hour) << time;
+        EXPECT_EQ(minute, got.minute) << time;
+        EXPECT_EQ(second, got.second) << time;
+    };
+    constexpr platform::FileTime second = platform::TICKS_PER_SECOND;
+    constexpr platform::FileTime day = 86'400 * second;
+    constexpr platform::FileTime unix_epoch = platform::EPOCH_DIFFERENCE * second;
+    expect_time(0, 1601, 1, 1, 0, 0, 0);
+    expect_time(day - 1, 1601, 1, 1, 23, 59, 59);
+    expect_time(unix_epoch, 1970, 1, 1, 0, 0, 0);
+    expect_time(unix_epoch + 951'827'696 * second, 2000, 2, 29, 12, 34, 56);
+    expect_time(unix_epoch + 951'868'800 * second, 2000, 3, 1, 0, 0, 0);
+    expect_time(unix_epoch + 4'107'542'400 * second, 2100, 3, 1, 0, 0, 0);
+    expect_time(unix_epoch + (4'107'542'400 - 1) * second, 2100, 2, 28, 23, 59, 59);
+}
+
 }  // namespace

@@ -39,13 +39,11 @@ bool delete_below(platform::DirectoryChain* chain, const ScratchDirectory& base,
     return platform::delete_file_below(path.c_str(), base.path().size(), chain, searched);
 }
 
-// The identity of a directory as a search of it takes it.
+// The identity of a directory as a reading of it takes it.
 platform::DirectoryIdentity searched_identity(const std::string& directory) {
-    platform::DirectoryEntry entry;
-    platform::Search* search = platform::find_first((directory + "/*").c_str(), entry, platform::FIND_IDENTITY);
-    const platform::DirectoryIdentity identity = platform::search_identity(search);
-    platform::find_close(search);
-    return identity;
+    platform::DirectoryReading reading;
+    platform::read_directory(directory.c_str(), reading, platform::ReadIdentity::TAKE);
+    return reading.identity();
 }
 
 // One chain through paths that share some directories and not others: names that begin

@@ -59,7 +59,7 @@ const platform::DirectoryEntry* entry_named(const std::vector<platform::Director
 platform::FileTime now_as_file_time() {
     auto since_1970 = std::chrono::duration_cast<std::chrono::seconds>(
         std::chrono::system_clock::now().time_since_epoch());
-    return (static_cast<platform::FileTime>(since_1970.count()) + 11644473600u) * 10000000u;
+    return (static_cast<platform::FileTime>(since_1970.count()) + platform::EPOCH_DIFFERENCE) * platform::TICKS_PER_SECOND;
 }
 
 TEST(DirectorySearch, ListsDotsFirstAndReportsEachEntry) {
@@ -177,30 +177,56 @@ TEST(DirectorySearch, SearchesNestWithoutDisturbingEachOther) {
     EXPECT_EQ((std::vector<std::string>{"one/1.txt", "two/2.txt"}), seen);
 }
 
-// A search that may take the last reading of its directory finds what a fresh one
-// finds while nothing has changed, details and dots included.
-TEST(DirectorySearch, LastReadingServesLikeAFreshReading) {
+// A reading lists names and kinds at once and takes details on request, anew each time.
+TEST(DirectoryReading, ListsKindsAndTakesDetailsOnRequest) {
     ScratchDirectory dir;
     dir.write_file("a.obj", "123");
     dir.write_file("b.txt", "1234567");
     dir.make_directory("sub");
-    const platform::FindDetail again = platform::FIND_LAST_READING;
-    for (const char* first : {"*.obj", "nothing.zzz"}) {
-        search(dir / first);
-        const std::vector<std::string> all = names(search(dir / "*.*"));
-        search(dir / first);
-        EXPECT_EQ(all, names(search(dir / "*.*", platform::FIND_KIND_ONLY | again))) << first;
-        search(dir / first);
-        std::vector<platform::DirectoryEntry> text = search(dir / "*.txt", again);
-        ASSERT_EQ(1u, text.size()) << first;
-        EXPECT_EQ(7u, text[0].size_low);
-        EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE, text[0].attributes);
+    platform::DirectoryReading reading;
+    ASSERT_TRUE(platform::read_directory(dir.path().c_str(), reading, platform::ReadIdentity::TAKE));
+    std::vector<std::string> listed;
+    for (std::size_t i = 0; i < reading.count(); ++i) listed.push_back(reading.name(i));
+    ASSERT_EQ((std::vector<std::string>{".", "..", "a.obj", "b.txt", "sub"}), listed);  // NTFS sorts too
+    const platform::EntryKind kinds[] = {platform::EntryKind::DIRECTORY, platform::EntryKind::DIRECTORY,
+                                         platform::EntryKind::OTHER, platform::EntryKind::OTHER,
+                                         platform::EntryKind::DIRECTORY};
+    for (std::size_t i = 0; i < reading.count(); ++i) EXPECT_EQ(kinds[i], reading.kind(i)) << listed[i];
+    platform::DirectoryEntry entry;
+    ASSERT_TRUE(reading.details(3, entry));
+    EXPECT_STREQ("b.txt", entry.name);
+    EXPECT_EQ(7u, entry.size_low);
+    EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE, entry.attributes);
+    EXPECT_TRUE(reading.identity().known);
+    platform::DirectoryReading sub;
+    ASSERT_TRUE(platform::read_directory((dir / "sub").c_str(), sub, platform::ReadIdentity::TAKE));
+    EXPECT_FALSE(sub.identity().same_as(reading.identity()));
+    const platform::DirectoryReading copy = reading;
+    EXPECT_STREQ("sub", copy.name(4));
+    EXPECT_TRUE(copy.identity().same_as(reading.identity()));
+    platform::DirectoryReading from = copy;
+    const platform::DirectoryReading moved = std::move(from);
+    EXPECT_TRUE(moved.identity().same_as(reading.identity()));
+    EXPECT_EQ(0u, from.count());
+    EXPECT_FALSE(from.identity().known);
+    reading.release();
+    if (!windows) {  // Windows takes every detail with the names
+        dir.write_file("a.obj", "12345");
+        ASSERT_TRUE(reading.details(2, entry));
+        EXPECT_EQ(5u, entry.size_low);
+        std::filesystem::remove(dir / "a.obj");
+        EXPECT_FALSE(reading.details(2, entry));
+        EXPECT_EQ(platform::SYSTEM_ERROR_FILE_NOT_FOUND, platform::last_error());
+        sub.release();
+        std::filesystem::remove_all(dir / "sub");
+        EXPECT_FALSE(sub.details(0, entry));
+        EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
     }
-    search(windows ? "C:\\*.zzz" : "/*.zzz");
-    std::vector<std::string> root = names(search(windows ? "C:\\*" : "/*", again));
-    EXPECT_FALSE(root.empty());
-    EXPECT_EQ(root.end(), std::find(root.begin(), root.end(), "."));
-    EXPECT_EQ(root.end(), std::find(root.begin(), root.end(), ".."));
+    EXPECT_FALSE(platform::read_directory((dir / "missing").c_str(), reading));
+    EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
+    EXPECT_EQ(0u, reading.count());
+    ASSERT_TRUE(platform::read_directory(windows ? "C:\\" : "/", reading));
+    for (std::size_t i = 0; i < reading.count(); ++i) EXPECT_FALSE(std::string(reading.name(i)) == "..");
 }
 
 TEST(DirectorySearch, RootHasNoDotEntries) {
@@ -250,49 +276,6 @@ TEST(DirectorySearch, ReadOnlyAndLinksComeFromTheEntryItself) {
     EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE, entry_named(entries, "file")->attributes);
     EXPECT_EQ(3u, entry_named(entries, "file")->size_low);
     EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE | platform::ATTRIBUTE_READ_ONLY, entry_named(entries, "locked")->attributes);
-}
-
-// The reading is kept for the same directory named by the same absolute path, and
-// only its names and kinds are: details are read anew.
-TEST(DirectorySearch, LastReadingIsKeptForOneAbsoluteDirectory) {
-    ScratchDirectory dir;
-    dir.write_file("a.obj", "123");
-    dir.make_directory("gone");
-    dir.write_file("gone/x.obj");
-    const platform::FindDetail again = platform::FIND_LAST_READING;
-    search(dir / "*.obj");
-    dir.write_file("new.obj");
-    dir.write_file("a.obj", "12345");
-    std::vector<platform::DirectoryEntry> found = search(dir / "*.obj", again);
-    ASSERT_EQ((std::vector<std::string>{"a.obj"}), names(found));
-    EXPECT_EQ(5u, found[0].size_low);
-    // A file gone since the reading is left out when its details are read.
-    std::filesystem::remove(dir / "a.obj");
-    search(dir / "*.obj");
-    std::filesystem::remove(dir / "new.obj");
-    platform::DirectoryEntry entry;
-    EXPECT_EQ(nullptr, platform::find_first((dir / "*.obj").c_str(), entry, again));
-    EXPECT_EQ(platform::SYSTEM_ERROR_FILE_NOT_FOUND, platform::last_error());
-    // Another directory searched in between, or another spelling, reads anew.
-    dir.write_file("new.obj");
-    search(dir / "*.obj");
-    dir.write_file("newer.obj");
-    search(dir / "gone/*.obj");
-    EXPECT_EQ((std::vector<std::string>{"new.obj", "newer.obj"}), names(search(dir / "*.obj", again)));
-    dir.write_file("newest.obj");
-    EXPECT_EQ(3u, search(dir / "./*.obj", again).size());
-    // A directory removed since the reading fails as a missing one does.
-    search(dir / "gone/*.obj");
-    std::filesystem::remove_all(dir / "gone");
-    EXPECT_EQ(nullptr, platform::find_first((dir / "gone/*.obj").c_str(), entry, again));
-    EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
-    // A relative path may name another directory next time: never kept.
-    std::string before = std::filesystem::current_path().string();
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
-    search("*.obj");
-    dir.write_file("relative.obj");
-    EXPECT_EQ(4u, search("*.obj", again).size());
-    ASSERT_EQ(0, chdir(before.c_str()));
 }
 
 TEST(DirectorySearch, BackslashesAndRelativePatternsAreNames) {

@@ -11,6 +11,7 @@
 #include "tests/support/temp_tree.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/time.h>
 #include <unistd.h>
 #endif
@@ -241,29 +242,6 @@ TEST(Walk, EntryCarriesKindSizeAndName) {
     end_find();
 }
 
-TEST(Walk, FileTimesBecomeUniversalCalendarFields) {
-    auto expect_time = [](platform::FileTime time, std::int32_t year, std::int32_t month, std::int32_t day,
-                          std::int32_t hour, std::int32_t minute, std::int32_t second) {
-        const DateTime got = universal_date_time(time);
-        EXPECT_EQ(year, got.year) << time;
-        EXPECT_EQ(month, got.month) << time;
-        EXPECT_EQ(day, got.day) << time;
-        EXPECT_EQ(hour, got.hour) << time;
-        EXPECT_EQ(minute, got.minute) << time;
-        EXPECT_EQ(second, got.second) << time;
-    };
-    constexpr platform::FileTime second = 10'000'000;
-    constexpr platform::FileTime day = 86'400 * second;
-    constexpr platform::FileTime unix_epoch = 116'444'736'000'000'000;
-    expect_time(0, 1601, 1, 1, 0, 0, 0);
-    expect_time(day - 1, 1601, 1, 1, 23, 59, 59);
-    expect_time(unix_epoch, 1970, 1, 1, 0, 0, 0);
-    expect_time(unix_epoch + 951'827'696 * second, 2000, 2, 29, 12, 34, 56);
-    expect_time(unix_epoch + 951'868'800 * second, 2000, 3, 1, 0, 0, 0);
-    expect_time(unix_epoch + 4'107'542'400 * second, 2100, 3, 1, 0, 0, 0);
-    expect_time(unix_epoch + (4'107'542'400 - 1) * second, 2100, 2, 28, 23, 59, 59);
-}
-
 #ifndef _WIN32
 // ---- POSIX: bytewise order, links
 
@@ -299,6 +277,23 @@ TEST(PosixWalk, UnreadableDirectoryContributesNothing) {
     tree.file("open/c.o");
     std::filesystem::permissions(tree.native("closed"), std::filesystem::perms::none);
     EXPECT_EQ((Paths{tree.native("a.o"), tree.native("open/c.o")}), walk(tree.native("*.o"), WALK_RECURSE));
+}
+
+// The walk holds no directory open while it goes down: a tree deeper than the
+// descriptors a process may have is walked whole.
+TEST(PosixWalk, DepthNeedsNoDescriptorPerLevel) {
+    TempTree tree;
+    std::string deep = "d";
+    for (int level = 1; level < 60; ++level) deep += "/d";
+    tree.file(deep + "/x.o");
+    rlimit saved;
+    ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &saved));
+    rlimit low = saved;
+    low.rlim_cur = 40;
+    ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &low));
+    const Paths found = walk(tree.native("*.o"), WALK_RECURSE);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ((Paths{tree.native(deep + "/x.o")}), found);
 }
 
 TEST(PosixWalk, LastWriteTimeIsUniversal) {
