@@ -106,9 +106,9 @@ bool error_at_terminal() {
 
 // Writes a path, or a text of lines that hold paths: at a terminal with its control
 // bytes shown as '?', elsewhere exactly.
-void write_shown(const String& text, bool keep_line_ends) {
+void write_shown(const String& text, LineEnds line_ends) {
     if (output_at_terminal())
-        write(terminal_text(text, keep_line_ends));
+        write(terminal_text(text, line_ends));
     else
         write(text);
 }
@@ -118,13 +118,13 @@ void write_shown(const String& text, bool keep_line_ends) {
 // and standard error at a terminal, the problems and the question are shown there as
 // well, so that the question does not wait unseen.
 bool proceed_despite(const String& problems, const List<String>& files) {
-    write_shown(problems, true);
+    write_shown(problems, LineEnds::KEPT);
     if (files.count == 0) return false;
     write_output(question);
     if (!flush_output()) return false;  // nobody sees the question
     const bool ask_on_error = !output_at_terminal() && error_at_terminal();
     if (ask_on_error) {
-        String shown = terminal_text(problems, true);
+        String shown = terminal_text(problems, LineEnds::KEPT);
         shown.append(question);
         platform::write_error(shown.text(), static_cast<std::size_t>(shown.length()));
     }
@@ -148,7 +148,7 @@ bool abort_requested() {
 void tell_search_failures(const List<SearchFailure>& failures) {
     for (const SearchFailure& failure : failures) {
         String line("rubo: cannot search ");
-        line.append(error_at_terminal() ? terminal_text(failure.directory, false) : failure.directory);
+        line.append(error_at_terminal() ? terminal_text(failure.directory, LineEnds::MARKED) : failure.directory);
         line.append(": ");
         line.append(os_error_text(failure.error));
         line.trim_right();
@@ -266,7 +266,7 @@ int delete_files(Found& found, bool aborted) {
         if (aborted) break;
         if (left_in_run == 0 && origin.next()) left_in_run = origin.element->files;
         write_output("Deleting ");
-        write_shown(path, false);
+        write_shown(path, LineEnds::MARKED);
         if (tell_before_each && !flush_output()) return EXIT_FATAL;
         const bool ok = eraser.erase_below(path.text(), origin.element->base_length, &origin.element->searched);
         write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
@@ -307,11 +307,11 @@ int delete_specified(const char* argument) {
 int list_specified(const char* argument) {
     Found found;
     search(argument, found);
-    write_shown(found.problems, true);
+    write_shown(found.problems, LineEnds::KEPT);
     if (found.problems.length() != 0 && found.files.count == 0) return EXIT_PROBLEMS;
     for (const String& path : found.files) {
         write_output("Would delete ");
-        write_shown(path, false);
+        write_shown(path, LineEnds::MARKED);
         write_output("\r\n");
     }
     String counts;

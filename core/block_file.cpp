@@ -29,7 +29,7 @@ BlockFile::~BlockFile() { close(); }
 
 // ---- Opening and closing
 
-OpenResult BlockFile::open(const char* name, std::uint32_t flags, std::uint32_t attributes) {
+OpenResult BlockFile::open(const char* name, OpenFlags flags, std::uint32_t attributes) {
     close();
     const std::uint32_t name_mode = flags & OPEN_NAME_MODE_MASK;
     if ((name == nullptr || name[0] == '\0') && name_mode != OPEN_TEMP_FILE) {
@@ -54,7 +54,7 @@ OpenResult BlockFile::open(const char* name, std::uint32_t flags, std::uint32_t 
     return OPEN_OK;
 }
 
-OpenResult BlockFile::fail_open(OpenResult code, std::uint32_t flags) {
+OpenResult BlockFile::fail_open(OpenResult code, OpenFlags flags) {
     last_error_ = open_result_text(code);
     if ((flags & OPEN_REQUIRED) != 0)
         fatal_error("Failed to open required file:\r\n%s\r\n\r\n%s", name_.text(), last_error_.text());
@@ -88,7 +88,7 @@ bool BlockFile::resolve_name(const char* name, std::uint32_t name_mode) {
     return true;
 }
 
-platform::FileHandle BlockFile::attempt_open(std::uint32_t flags, std::uint32_t attributes, OpenResult& code) {
+platform::FileHandle BlockFile::attempt_open(OpenFlags flags, std::uint32_t attributes, OpenResult& code) {
     const std::uint32_t access =
         (can_read_ ? platform::ACCESS_READ_DATA : 0) | (can_write_ ? platform::ACCESS_WRITE_DATA : 0);
     std::uint32_t sharing = ((flags & OPEN_SHARE_READ) != 0 ? platform::SHARE_READERS : 0) |

@@ -23,35 +23,38 @@
 // ---- Open flags
 
 // Creation (the two lowest bits as one value).
-inline constexpr std::uint32_t OPEN_CREATION_MASK = 0x0003;
-inline constexpr std::uint32_t OPEN_OR_CREATE = 0x0000;     // open, creating the file when missing
-inline constexpr std::uint32_t OPEN_MUST_EXIST = 0x0001;    // open an existing file only
-inline constexpr std::uint32_t OPEN_CREATE_NEW = 0x0002;    // create, failing when the file exists
-inline constexpr std::uint32_t OPEN_CREATE_EMPTY = 0x0003;  // create, replacing an existing file
+// A set of the OPEN_ bits below.
+using OpenFlags = std::uint32_t;
 
-inline constexpr std::uint32_t OPEN_NO_READ = 0x0008;
-inline constexpr std::uint32_t OPEN_NO_WRITE = 0x0010;
+inline constexpr OpenFlags OPEN_CREATION_MASK = 0x0003;
+inline constexpr OpenFlags OPEN_OR_CREATE = 0x0000;     // open, creating the file when missing
+inline constexpr OpenFlags OPEN_MUST_EXIST = 0x0001;    // open an existing file only
+inline constexpr OpenFlags OPEN_CREATE_NEW = 0x0002;    // create, failing when the file exists
+inline constexpr OpenFlags OPEN_CREATE_EMPTY = 0x0003;  // create, replacing an existing file
+
+inline constexpr OpenFlags OPEN_NO_READ = 0x0008;
+inline constexpr OpenFlags OPEN_NO_WRITE = 0x0010;
 // A failed open ends the process with a fatal report naming the file.
-inline constexpr std::uint32_t OPEN_REQUIRED = 0x0020;
+inline constexpr OpenFlags OPEN_REQUIRED = 0x0020;
 // After the first failed attempt, whatever the error, wait 100 ms and try once more.
-inline constexpr std::uint32_t OPEN_RETRY_ONCE = 0x0040;
-inline constexpr std::uint32_t OPEN_LOAD_INTO_MEMORY = 0x0080;
+inline constexpr OpenFlags OPEN_RETRY_ONCE = 0x0040;
+inline constexpr OpenFlags OPEN_LOAD_INTO_MEMORY = 0x0080;
 // Let others read / write the file while it is open. Without write access sharing
 // reading shares writing too; without read access sharing writing shares reading too.
-inline constexpr std::uint32_t OPEN_SHARE_READ = 0x0100;
-inline constexpr std::uint32_t OPEN_SHARE_WRITE = 0x0200;
-inline constexpr std::uint32_t OPEN_AT_END = 0x0400;
-inline constexpr std::uint32_t OPEN_THEN_CLOSE = 0x0800;
+inline constexpr OpenFlags OPEN_SHARE_READ = 0x0100;
+inline constexpr OpenFlags OPEN_SHARE_WRITE = 0x0200;
+inline constexpr OpenFlags OPEN_AT_END = 0x0400;
+inline constexpr OpenFlags OPEN_THEN_CLOSE = 0x0800;
 // A sharing violation is answered at once instead of after five more attempts.
-inline constexpr std::uint32_t OPEN_NO_SHARING_RETRIES = 0x1000;
+inline constexpr OpenFlags OPEN_NO_SHARING_RETRIES = 0x1000;
 
 // Name mode (the three top bits as one value). The temporary-file modes create a new
 // empty file with a unique "KWB" name first and then open it, replacing it.
-inline constexpr std::uint32_t OPEN_NAME_MODE_MASK = 0xE0000000;
-inline constexpr std::uint32_t OPEN_TEMP_FILE = 0x20000000;            // in the temporary directory; name unused
-inline constexpr std::uint32_t OPEN_TEMP_FILE_IN_NAMED = 0x40000000;   // in the directory the name gives
-inline constexpr std::uint32_t OPEN_TEMP_FILE_BESIDE = 0x80000000;     // in the directory of the named file
-inline constexpr std::uint32_t OPEN_IN_TEMP_DIRECTORY = 0xC0000000;    // the name inside the temporary directory
+inline constexpr OpenFlags OPEN_NAME_MODE_MASK = 0xE0000000;
+inline constexpr OpenFlags OPEN_TEMP_FILE = 0x20000000;            // in the temporary directory; name unused
+inline constexpr OpenFlags OPEN_TEMP_FILE_IN_NAMED = 0x40000000;   // in the directory the name gives
+inline constexpr OpenFlags OPEN_TEMP_FILE_BESIDE = 0x80000000;     // in the directory of the named file
+inline constexpr OpenFlags OPEN_IN_TEMP_DIRECTORY = 0xC0000000;    // the name inside the temporary directory
 
 // The attribute for an ordinary file, passed through to the platform.
 inline constexpr std::uint32_t OPEN_ATTRIBUTE_NORMAL = platform::ATTRIBUTE_NORMAL;
@@ -71,7 +74,7 @@ public:
 
     // Closes whatever is open and opens `name` as the flags say. On failure the code's
     // message becomes the last error, and with OPEN_REQUIRED the process ends.
-    OpenResult open(const char* name, std::uint32_t flags, std::uint32_t attributes = OPEN_ATTRIBUTE_NORMAL);
+    OpenResult open(const char* name, OpenFlags flags, std::uint32_t attributes = OPEN_ATTRIBUTE_NORMAL);
     // Writes a changed memory image back, releases the locks and the handle. False
     // when the write-back failed (the last error says why); the object is closed in
     // every case.
@@ -125,9 +128,9 @@ public:
     const char* last_error() const { return last_error_.text(); }
 
 private:
-    OpenResult fail_open(OpenResult code, std::uint32_t flags);
-    bool resolve_name(const char* name, std::uint32_t flags);
-    platform::FileHandle attempt_open(std::uint32_t flags, std::uint32_t attributes, OpenResult& code);
+    OpenResult fail_open(OpenResult code, OpenFlags flags);
+    bool resolve_name(const char* name, OpenFlags flags);
+    platform::FileHandle attempt_open(OpenFlags flags, std::uint32_t attributes, OpenResult& code);
     bool write_back();
     bool write_image();
     std::int64_t end_position();

@@ -31,10 +31,10 @@ bool begins_recursion_suffix(const char* text, int length, int index) {
 }  // namespace
 
 template <class Rules>
-int PathStyle<Rules>::separator_before(const char* text, int length, bool skip_suffixes) {
+int PathStyle<Rules>::separator_before(const char* text, int length, SuffixSlash suffix_slash) {
     if (length <= 0) return -1;
     for (int i = length - 1; i >= 0; --i)
-        if (Rules::is_separator(text[i]) && !(skip_suffixes && begins_recursion_suffix(text, length, i))) return i;
+        if (Rules::is_separator(text[i]) && !(suffix_slash == SuffixSlash::SKIPPED && begins_recursion_suffix(text, length, i))) return i;
     if constexpr (Rules::has_drives) {
         const void* colon = std::memchr(text, ':', static_cast<std::size_t>(length));
         if (colon != nullptr) return static_cast<int>(static_cast<const char*>(colon) - text);
@@ -61,7 +61,7 @@ void PathStyle<Rules>::append_directory(String& out, const char* directory) {
 
 template <class Rules>
 int PathStyle<Rules>::last_separator(const String& path) {
-    return separator_before(path.text(), path.length(), false);
+    return separator_before(path.text(), path.length(), SuffixSlash::SEPARATES);
 }
 
 template <class Rules>
@@ -71,7 +71,7 @@ int PathStyle<Rules>::file_name_start(const String& path) {
 
 template <class Rules>
 String PathStyle<Rules>::directory_part(const char* path) {
-    const int separator_index = separator_before(path, text_length(path), false);
+    const int separator_index = separator_before(path, text_length(path), SuffixSlash::SEPARATES);
     String directory;
     if (separator_index >= 0)
         directory.assign(path, ends_root(path, separator_index) ? separator_index + 1 : separator_index);
@@ -80,7 +80,7 @@ String PathStyle<Rules>::directory_part(const char* path) {
 
 template <class Rules>
 String PathStyle<Rules>::file_name_part(const char* path) {
-    return String(path != nullptr ? path + separator_before(path, text_length(path), false) + 1 : nullptr);
+    return String(path != nullptr ? path + separator_before(path, text_length(path), SuffixSlash::SEPARATES) + 1 : nullptr);
 }
 
 template <class Rules>
@@ -179,7 +179,7 @@ bool PathStyle<Rules>::make_absolute_path(String& path, const char* base) {
 
 template <class Rules>
 String PathStyle<Rules>::cut_line_directory(String& line) {
-    const int separator_index = separator_before(line.text(), line.length(), true);
+    const int separator_index = separator_before(line.text(), line.length(), SuffixSlash::SKIPPED);
     if (separator_index <= 0) return String();
     String directory = line.cut(0, separator_index + 1);
     if (!ends_root(directory.text(), separator_index)) directory.remove_right(1);
@@ -193,7 +193,7 @@ String PathStyle<Rules>::cut_line_directory(String& line) {
 
 template <class Rules>
 int PathStyle<Rules>::compare_paths(const String& first, const String& second) {
-    return first.compare(second, Rules::case_sensitive);
+    return first.compare(second, Rules::letter_case);
 }
 
 template class PathStyle<WindowsPathRules>;

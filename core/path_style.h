@@ -15,7 +15,7 @@ public:
     // The separator this style writes when it joins paths.
     static constexpr char separator = Rules::separator;
     // Whether two names that differ only in the case of ASCII letters are different.
-    static constexpr bool case_sensitive = Rules::case_sensitive;
+    static constexpr Case letter_case = Rules::letter_case;
 
     static bool is_separator(char c) { return Rules::is_separator(c); }
 
@@ -65,7 +65,11 @@ public:
     static int compare_paths(const String& first, const String& second);
 
 private:
-    static int separator_before(const char* text, int length, bool skip_suffixes);
+    // Whether the slash of a recursion suffix " /s" counts as a separator.
+    enum class SuffixSlash : bool { SEPARATES, SKIPPED };
+    // The index of the last separator (or drive colon) in the first `length` bytes, -1
+    // when there is none.
+    static int separator_before(const char* text, int length, SuffixSlash suffix_slash);
     static bool ends_root(const char* text, int separator_index);
     static void append_directory(String& out, const char* directory);
 };

@@ -11,7 +11,7 @@ using NativePaths = PosixPaths;
 #endif
 
 inline constexpr char path_separator = NativePaths::separator;
-inline constexpr bool path_case_sensitive = NativePaths::case_sensitive;
+inline constexpr Case path_case = NativePaths::letter_case;
 
 inline int last_separator(const String& path) { return NativePaths::last_separator(path); }
 inline String directory_part(const char* path) { return NativePaths::directory_part(path); }

@@ -8,7 +8,7 @@
 struct PosixPathRules {
     static constexpr char separator = '/';
     static constexpr bool has_drives = false;
-    static constexpr bool case_sensitive = true;
+    static constexpr Case letter_case = Case::SENSITIVE;
     static bool is_separator(char c) { return c == '/'; }
 };
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/character.h"
 #include "core/printf_format.h"
 
 // The whitespace set used by trimming and blank tests: space, carriage return, line
@@ -28,8 +29,10 @@ inline constexpr const char shared_empty_text[1] = "";
 inline constexpr int max_string_length = 1 << 30;
 
 // Flags of find_last.
-inline constexpr std::uint32_t FIND_IGNORE_CASE = 0x01;  // compare through to_upper
-inline constexpr std::uint32_t FIND_SKIP_QUOTED = 0x10;  // ignore text between double quotes
+// A set of the FIND_ bits of find_last.
+using FindFlags = std::uint32_t;
+inline constexpr FindFlags FIND_IGNORE_CASE = 0x01;  // compare through to_upper
+inline constexpr FindFlags FIND_SKIP_QUOTED = 0x10;  // ignore text between double quotes
 
 class String {
 public:
@@ -116,18 +119,18 @@ public:
     // part, so "abc" sorts before "abcd". Case-insensitive comparison folds A-Z to a-z;
     // bytes compare as unsigned values. At most max_count bytes are compared.
 
-    int compare(const char* text, bool case_sensitive, int max_count = INT_MAX) const;
-    int compare(const String& other, bool case_sensitive, int max_count = INT_MAX) const;
+    int compare(const char* text, Case letter_case, int max_count = INT_MAX) const;
+    int compare(const String& other, Case letter_case, int max_count = INT_MAX) const;
     // True when the first count characters (count cut to the text's length, above 0)
     // equal the text's, case-sensitively.
     bool starts_with(const char* text, int count = INT_MAX) const;
 
     // ---- Searching: an index, or -1 when nothing is found
 
-    int find_first(char c, int start = 0, bool case_sensitive = true) const;
+    int find_first(char c, int start = 0, Case letter_case = Case::SENSITIVE) const;
     // Scans backward from start (cut to length - 1); flags FIND_IGNORE_CASE and
     // FIND_SKIP_QUOTED.
-    int find_last(char c, int start = INT_MAX, std::uint32_t flags = 0) const;
+    int find_last(char c, int start = INT_MAX, FindFlags flags = 0) const;
     // A character belongs to a set when it occurs in the set's text; the zero byte
     // belongs to every set.
     int find_one_of(const char* set, int start = 0) const;

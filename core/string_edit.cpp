@@ -80,7 +80,7 @@ bool String::remove_suffix(const char* text, int count) {
     const int text_length = static_cast<int>(std::min<std::size_t>(std::strlen(text), INT_MAX));
     const int n = std::min(count, text_length);
     if (n == 0 || n > length_) return false;
-    if (compare_bytes(data_ + length_ - n, text + text_length - n, n, false) != 0) return false;
+    if (compare_bytes(data_ + length_ - n, text + text_length - n, n, Case::INSENSITIVE) != 0) return false;
     return erase(length_ - n, n);
 }
 

@@ -11,17 +11,19 @@ namespace {
 
 // Three-way comparison of a String's bytes (null when it has no storage) with another
 // text of a known length. The terminator of the shorter side takes part; bytes compare
-// as unsigned values, folded A-Z to a-z unless case_sensitive.
-int compare_texts(const char* data, int length, const char* other, int other_length, bool case_sensitive,
+// as unsigned values, folded A-Z to a-z unless the comparison is case-sensitive.
+int compare_texts(const char* data, int length, const char* other, int other_length, Case letter_case,
                   int max_count) {
     if (other_length == 0) return length > 0 ? 1 : 0;
     if (data == nullptr) return -1;
     const int n = std::min(std::min(other_length, length) + 1, max_count);
     if (n <= 0) return -1;
-    return compare_bytes(data, other, n, case_sensitive);
+    return compare_bytes(data, other, n, letter_case);
 }
 
-bool same_char(char a, char b, bool ignore_case) { return ignore_case ? to_upper(a) == to_upper(b) : a == b; }
+bool same_char(char a, char b, Case letter_case) {
+    return letter_case == Case::SENSITIVE ? a == b : to_upper(a) == to_upper(b);
+}
 
 const String& pointed_string(const void* slot) { return **static_cast<const String* const*>(slot); }
 
@@ -29,22 +31,22 @@ const String& pointed_string(const void* slot) { return **static_cast<const Stri
 
 // ---- Comparison
 
-int String::compare(const char* text, bool case_sensitive, int max_count) const {
+int String::compare(const char* text, Case letter_case, int max_count) const {
     const std::size_t other_length = text != nullptr ? std::strlen(text) : 0;
     return compare_texts(data_, length_, text, static_cast<int>(std::min<std::size_t>(other_length, INT_MAX)),
-                         case_sensitive, max_count);
+                         letter_case, max_count);
 }
 
-int String::compare(const String& other, bool case_sensitive, int max_count) const {
-    return compare_texts(data_, length_, other.text(), other.length_, case_sensitive, max_count);
+int String::compare(const String& other, Case letter_case, int max_count) const {
+    return compare_texts(data_, length_, other.text(), other.length_, letter_case, max_count);
 }
 
 int compare_ascending(const void* first, const void* second) {
-    return pointed_string(first).compare(pointed_string(second), false, INT_MAX);
+    return pointed_string(first).compare(pointed_string(second), Case::INSENSITIVE, INT_MAX);
 }
 
 int compare_descending(const void* first, const void* second) {
-    return pointed_string(second).compare(pointed_string(first), false, INT_MAX);
+    return pointed_string(second).compare(pointed_string(first), Case::INSENSITIVE, INT_MAX);
 }
 
 bool String::starts_with(const char* text, int count) const {
@@ -55,13 +57,13 @@ bool String::starts_with(const char* text, int count) const {
 
 // ---- Searching
 
-int String::find_first(char c, int start, bool case_sensitive) const {
+int String::find_first(char c, int start, Case letter_case) const {
     for (int i = std::max(start, 0); i < length_; ++i)
-        if (same_char(data_[i], c, !case_sensitive)) return i;
+        if (same_char(data_[i], c, letter_case)) return i;
     return -1;
 }
 
-int String::find_last(char c, int start, std::uint32_t flags) const {
+int String::find_last(char c, int start, FindFlags flags) const {
     bool inside_quotes = false;
     for (int i = std::min(start, length_ - 1); i >= 0; --i) {
         const char here = data_[i];
@@ -69,7 +71,7 @@ int String::find_last(char c, int start, std::uint32_t flags) const {
             inside_quotes = !inside_quotes;
             continue;
         }
-        if (!inside_quotes && same_char(here, c, (flags & FIND_IGNORE_CASE) != 0)) return i;
+        if (!inside_quotes && same_char(here, c, (flags & FIND_IGNORE_CASE) != 0 ? Case::INSENSITIVE : Case::SENSITIVE)) return i;
     }
     return -1;
 }

@@ -8,7 +8,7 @@
 struct WindowsPathRules {
     static constexpr char separator = '\\';
     static constexpr bool has_drives = true;
-    static constexpr bool case_sensitive = false;
+    static constexpr Case letter_case = Case::INSENSITIVE;
     static bool is_separator(char c) { return c == '\\' || c == '/'; }
 };
 

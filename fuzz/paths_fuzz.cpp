@@ -118,7 +118,7 @@ void check_style(const char* style, bool has_drives, const std::vector<std::stri
     const int forward = Style::compare_paths(text, other);
     const int backward = Style::compare_paths(other, text);
     expect((forward > 0) == (backward < 0) && (forward == 0) == (backward == 0), style, "compare_paths symmetry", path);
-    if (Style::case_sensitive) expect((forward == 0) == (path == base), style, "compare_paths equality", path);
+    if (Style::letter_case == Case::SENSITIVE) expect((forward == 0) == (path == base), style, "compare_paths equality", path);
     expect((Style::drive_letter(path.c_str()) != 0) ==
                (has_drives && path.size() >= 2 && path[1] == ':' &&
                 ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))),

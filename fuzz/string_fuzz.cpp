@@ -297,7 +297,7 @@ void step_once(Input& in, String& s, std::string& model, String& other, std::str
                 if (case_sensitive ? model[static_cast<std::size_t>(i)] == c
                                    : to_upper(model[static_cast<std::size_t>(i)]) == to_upper(c))
                     first = i;
-            expect(s.find_first(c, start, case_sensitive) == first, "find_first", step);
+            expect(s.find_first(c, start, case_sensitive ? Case::SENSITIVE : Case::INSENSITIVE) == first, "find_first", step);
             const std::uint32_t flags = in.byte() & (FIND_IGNORE_CASE | FIND_SKIP_QUOTED);
             int last = -1;
             bool quoted = false;
@@ -331,10 +331,10 @@ void step_once(Input& in, String& s, std::string& model, String& other, std::str
             const bool case_sensitive = in.byte() % 2 == 0;
             const int max_count = in.number(length);
             const std::string text = as_text(in.bytes());
-            expect(sign(s.compare(text.c_str(), case_sensitive, max_count)) ==
+            expect(sign(s.compare(text.c_str(), case_sensitive ? Case::SENSITIVE : Case::INSENSITIVE, max_count)) ==
                        model_compare(model, text, case_sensitive, max_count),
                    "compare with a text", step);
-            expect(sign(s.compare(other, case_sensitive, max_count)) ==
+            expect(sign(s.compare(other, case_sensitive ? Case::SENSITIVE : Case::INSENSITIVE, max_count)) ==
                        model_compare(model, other_model, case_sensitive, max_count),
                    "compare with a String", step);
             const int count = in.number(static_cast<int>(text.size()));

@@ -67,15 +67,16 @@ void free_error_message(char* message);
 // Attribute bits. On POSIX systems only READ_ONLY, DIRECTORY, ARCHIVE (every
 // non-directory) and REPARSE_POINT (a symbolic link, and a directory found by a search
 // that is the mount point of another file system, as a mounted volume is on Windows) occur.
-constexpr std::uint32_t ATTRIBUTE_READ_ONLY = 0x01;
-constexpr std::uint32_t ATTRIBUTE_HIDDEN = 0x02;
-constexpr std::uint32_t ATTRIBUTE_SYSTEM = 0x04;
-constexpr std::uint32_t ATTRIBUTE_DIRECTORY = 0x10;
-constexpr std::uint32_t ATTRIBUTE_ARCHIVE = 0x20;
-constexpr std::uint32_t ATTRIBUTE_NORMAL = 0x80;
-constexpr std::uint32_t ATTRIBUTE_REPARSE_POINT = 0x400;
+using FileAttributes = std::uint32_t;
+constexpr FileAttributes ATTRIBUTE_READ_ONLY = 0x01;
+constexpr FileAttributes ATTRIBUTE_HIDDEN = 0x02;
+constexpr FileAttributes ATTRIBUTE_SYSTEM = 0x04;
+constexpr FileAttributes ATTRIBUTE_DIRECTORY = 0x10;
+constexpr FileAttributes ATTRIBUTE_ARCHIVE = 0x20;
+constexpr FileAttributes ATTRIBUTE_NORMAL = 0x80;
+constexpr FileAttributes ATTRIBUTE_REPARSE_POINT = 0x400;
 // What get_file_attributes answers when it fails.
-constexpr std::uint32_t ATTRIBUTES_INVALID = 0xFFFFFFFF;
+constexpr FileAttributes ATTRIBUTES_INVALID = 0xFFFFFFFF;
 
 // A point in time as 100-nanosecond intervals (ticks) since 1 January 1601, universal time.
 using FileTime = std::uint64_t;
@@ -96,7 +97,7 @@ struct LocalTime {
 // The attribute bits of a file or directory, ATTRIBUTES_INVALID on failure. A final
 // symbolic link is not followed: it answers REPARSE_POINT, plus DIRECTORY when it
 // leads to a directory.
-std::uint32_t get_file_attributes(const char* path);
+FileAttributes get_file_attributes(const char* path);
 
 // Which directory a path led to: its volume (the device number on POSIX systems, the
 // volume serial number on Windows) and its number there (the inode, or the file ID). Two
@@ -114,7 +115,7 @@ struct DirectoryIdentity {
 // matters: set, it clears every write permission; clear, it gives the owner write
 // permission back. A final symbolic link is never followed: on a link nothing changes
 // and the call succeeds.
-bool set_file_attributes(const char* path, std::uint32_t attributes);
+bool set_file_attributes(const char* path, FileAttributes attributes);
 
 // Removes a file (not a directory: that fails with 5). On POSIX systems a file that is
 // open elsewhere is removed as POSIX does it, the open handles keep working.
@@ -209,8 +210,11 @@ bool find_next(Search* search, DirectoryEntry& entry);
 // Ends a search and releases it; null is accepted and ignored.
 void find_close(Search* search);
 
+// Whether names (and texts) compare with the ASCII letters A-Z told from a-z.
+enum class Case : bool { INSENSITIVE = false, SENSITIVE = true };
+
 // The matcher behind the searches, for callers that need the same rules.
-bool wildcard_match(const char* pattern, const char* name, bool ignore_case);
+bool wildcard_match(const char* pattern, const char* name, Case letter_case);
 
 // What kind of entry a reading found: a directory, a reparse point (a symbolic link,
 // a junction, or a directory where another file system is mounted, which a walk must
@@ -305,10 +309,12 @@ constexpr FileHandle NO_FILE = -1;
 // (sharing). While a handle is open, another open fails with 32 when it asks for an
 // access that the handle does not share, or does not share an access that the handle
 // has. A handle without any access takes no part in this.
-constexpr std::uint32_t ACCESS_READ_DATA = 0x1;
-constexpr std::uint32_t ACCESS_WRITE_DATA = 0x2;
-constexpr std::uint32_t SHARE_READERS = 0x1;
-constexpr std::uint32_t SHARE_WRITERS = 0x2;
+using FileAccess = std::uint32_t;
+using FileSharing = std::uint32_t;
+constexpr FileAccess ACCESS_READ_DATA = 0x1;
+constexpr FileAccess ACCESS_WRITE_DATA = 0x2;
+constexpr FileSharing SHARE_READERS = 0x1;
+constexpr FileSharing SHARE_WRITERS = 0x2;
 
 enum Disposition : std::uint32_t {
     DISPOSITION_OPEN_OR_CREATE = 0,     // open, creating the file when it is missing
@@ -323,8 +329,8 @@ enum SeekOrigin : std::uint32_t { SEEK_FROM_START = 0, SEEK_FROM_CURRENT = 1, SE
 // (ATTRIBUTE_NORMAL for a plain one, ATTRIBUTE_READ_ONLY to create it read-only).
 // A directory cannot be opened (5). On POSIX systems sharing is honoured between
 // handles of this layer in every process on the machine.
-FileHandle open_file(const char* path, std::uint32_t access, std::uint32_t sharing, Disposition disposition,
-                     std::uint32_t attributes);
+FileHandle open_file(const char* path, FileAccess access, FileSharing sharing, Disposition disposition,
+                     FileAttributes attributes);
 
 bool close_file(FileHandle file);
 

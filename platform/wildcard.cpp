@@ -7,7 +7,7 @@
 namespace platform {
 namespace {
 
-char folded(char c, bool ignore_case) { return ignore_case ? ascii_lower(c) : c; }
+char folded(char c, Case letter_case) { return letter_case == Case::INSENSITIVE ? ascii_lower(c) : c; }
 
 // The bytes of the character that begins at `name`: one UTF-8 sequence, or a single
 // byte that begins none.
@@ -19,7 +19,7 @@ std::size_t character_size(const char* name) {
 
 }  // namespace
 
-bool wildcard_match(const char* pattern, const char* name, bool ignore_case) {
+bool wildcard_match(const char* pattern, const char* name, Case letter_case) {
     if (pattern == nullptr || name == nullptr) return false;
     if (std::strcmp(pattern, "*.*") == 0) return true;
     // Greedy scan that remembers the last star: on a mismatch the star takes one more
@@ -35,7 +35,7 @@ bool wildcard_match(const char* pattern, const char* name, bool ignore_case) {
         } else if (*pattern == '?') {
             ++pattern;
             name += character_size(name);
-        } else if (*pattern != '\0' && folded(*pattern, ignore_case) == folded(*name, ignore_case)) {
+        } else if (*pattern != '\0' && folded(*pattern, letter_case) == folded(*name, letter_case)) {
             ++pattern;
             ++name;
         } else if (after_star != nullptr) {

@@ -28,7 +28,7 @@ std::uint32_t PathIndex::hash_of(const String& path) const {
         std::uint64_t word = 0;
         const std::size_t taken = left < sizeof word ? left : sizeof word;
         std::memcpy(&word, text, taken);
-        if (!case_sensitive_) word = lower_case_letters(word);
+        if (letter_case_ == Case::INSENSITIVE) word = lower_case_letters(word);
         hash = (hash ^ word) * 0xFF51AFD7ED558CCDu;
         hash ^= hash >> 32;
         text += taken;
@@ -42,7 +42,7 @@ PathIndex::Slot& PathIndex::slot_for(const String& path, std::uint32_t hash) con
     for (std::uint32_t at = hash & mask;; at = (at + 1) & mask) {
         Slot& slot = slots_[at];
         if (slot.path == nullptr) return slot;
-        if (slot.hash == hash && slot.path->compare(path, case_sensitive_) == 0) return slot;
+        if (slot.hash == hash && slot.path->compare(path, letter_case_) == 0) return slot;
     }
 }
 

@@ -16,9 +16,9 @@
 
 class PathIndex {
 public:
-    // Paths are equal when their bytes are (case_sensitive), or when they differ only
+    // Paths are equal when their bytes are (Case::SENSITIVE), or when they differ only
     // in the case of ASCII letters.
-    explicit PathIndex(bool case_sensitive = path_case_sensitive) : case_sensitive_(case_sensitive) {}
+    explicit PathIndex(Case letter_case = path_case) : letter_case_(letter_case) {}
     ~PathIndex() { delete[] slots_; }
     PathIndex(const PathIndex&) = delete;
     PathIndex& operator=(const PathIndex&) = delete;
@@ -28,7 +28,7 @@ public:
     // Adds a path; it must stay where it is, unchanged, while the index is in use.
     void add(const String& path) { add(path, hash_of(path)); }
     std::uint32_t count() const { return count_; }
-    bool case_sensitive() const { return case_sensitive_; }
+    Case letter_case() const { return letter_case_; }
 
     // The same with the path's hash worked out once, for a lookup and the addition of an
     // equal path that may follow it.
@@ -47,7 +47,7 @@ private:
     Slot& slot_for(const String& path, std::uint32_t hash) const;
     void grow();
 
-    bool case_sensitive_;
+    Case letter_case_;
     Slot* slots_ = nullptr;
     std::uint32_t capacity_ = 0;  // a power of two, or 0
     std::uint32_t count_ = 0;

@@ -49,7 +49,7 @@ struct Resolution {
     String* problems;
     Collection<std::int32_t>* line_indices;
     std::int64_t* total_size;
-    std::uint32_t flags;
+    WalkFlags flags;
     Collection<FileOrigin>* origins;
     Collection<SearchFailure>* failures;
     WalkProgress* progress;
@@ -80,7 +80,7 @@ struct Resolution {
     // is made only when a second one comes.
     void take(BoxedVector<String>& found, FileOrigin origin) {
         const bool testing =
-            (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || !listed.case_sensitive());
+            (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || listed.letter_case() == Case::INSENSITIVE);
         if (testing && listed.count() == 0)
             for (const String& kept : files) listed.add(kept);
         for (String& path : found) {
@@ -105,7 +105,7 @@ struct Resolution {
     // pattern that reaches it meets it again. They are few, so a plain scan finds them.
     void note_failure(SearchFailure& failure) {
         for (const SearchFailure& kept : *failures)
-            if (kept.directory.compare(failure.directory, true) == 0) return;
+            if (kept.directory.compare(failure.directory, Case::SENSITIVE) == 0) return;
         failures->append(std::move(failure));
     }
 
@@ -182,7 +182,7 @@ struct Resolution {
 
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
-                       std::uint32_t flags, Collection<FileOrigin>* origins,
+                       WalkFlags flags, Collection<FileOrigin>* origins,
                        Collection<SearchFailure>* failures, WalkProgress* progress) {
     if (problems != nullptr) {
         problems->release();

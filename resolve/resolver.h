@@ -22,9 +22,9 @@
 #include "resolve/walk.h"
 
 // Resolver flags; the two lowest bits (WALK_DIRECTORIES, WALK_RECURSE) go to the walk.
-inline constexpr std::uint32_t RESOLVE_NO_LINE_NUMBERS = 0x100;   // messages without "on line %d "
-inline constexpr std::uint32_t RESOLVE_ALLOW_DUPLICATES = 0x200;  // no duplicate test
-inline constexpr std::uint32_t RESOLVE_REPORT_EMPTY = 0x400;      // a blank specification is a problem
+inline constexpr WalkFlags RESOLVE_NO_LINE_NUMBERS = 0x100;   // messages without "on line %d "
+inline constexpr WalkFlags RESOLVE_ALLOW_DUPLICATES = 0x200;  // no duplicate test
+inline constexpr WalkFlags RESOLVE_REPORT_EMPTY = 0x400;      // a blank specification is a problem
 
 // Where a run of listed files was found: the next `files` paths of the file list begin
 // with the directory their pattern was searched in, `base_length` characters long, and
@@ -58,5 +58,5 @@ template <> struct TypeName<FileOrigin> {
 // stand before it) names no file and is skipped like an empty one.
 void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
-                       std::uint32_t flags, Collection<FileOrigin>* origins = nullptr,
+                       WalkFlags flags, Collection<FileOrigin>* origins = nullptr,
                        Collection<SearchFailure>* failures = nullptr, WalkProgress* progress = nullptr);

@@ -36,15 +36,15 @@ bool is_directory(std::uint32_t attributes) { return (attributes & platform::ATT
 
 bool is_dot_name(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
-void reduce(String& path, std::uint32_t flags) {
+void reduce(String& path, WalkFlags flags) {
     if ((flags & WALK_NAMES_ONLY) != 0) strip_directory(path);
     if ((flags & WALK_NO_EXTENSIONS) != 0) strip_extension(path);
 }
 
 // Sorts and reduces the output once this directory's matches are in it; `held` is the
 // number of elements it held before.
-void order_and_reduce(BoxedVector<String>& output, std::uint32_t flags, std::int32_t held) {
-    const std::uint32_t sort_bits = flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME);
+void order_and_reduce(BoxedVector<String>& output, WalkFlags flags, std::int32_t held) {
+    const WalkFlags sort_bits = flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME);
     const bool reverse = (flags & WALK_REVERSE) != 0;
     const bool reducing = (flags & (WALK_NAMES_ONLY | WALK_NO_EXTENSIONS)) != 0;
     // This call's elements by address: a sort moves only the pointers to them.
@@ -60,7 +60,7 @@ void order_and_reduce(BoxedVector<String>& output, std::uint32_t flags, std::int
 // found at this level, and the reading of its own directory.
 struct Target {
     BoxedVector<String>* output = nullptr;
-    std::uint32_t flags = 0;
+    WalkFlags flags = 0;
     String pattern;
     String dir;     // the pattern's directory
     String filter;  // its file-name part; empty when the pattern names no file
@@ -109,7 +109,7 @@ void assign_readers(BoxedVector<Target>& targets) {
         if (target.filter.length() == 0) continue;
         for (std::int32_t j = 0; target.reader == nullptr; ++j) {
             Target& other = *targets.at(j);
-            if (other.filter.length() > 0 && other.dir.compare(target.dir, true) == 0) target.reader = &other;
+            if (other.filter.length() > 0 && other.dir.compare(target.dir, Case::SENSITIVE) == 0) target.reader = &other;
         }
         if (target.searched != nullptr && !target.searched->known)
             target.reader->identity_wanted = platform::ReadIdentity::TAKE;
@@ -152,7 +152,7 @@ bool list_own(Target& target) {
     std::int64_t total = 0;
     platform::DirectoryEntry found;
     for (std::size_t i = 0; i < reading.count(); ++i) {
-        if (!platform::wildcard_match(target.filter.text(), reading.name(i), !path_case_sensitive)) continue;
+        if (!platform::wildcard_match(target.filter.text(), reading.name(i), path_case)) continue;
         if (!reading.details(i, found)) {
             const platform::ErrorCode error = platform::last_error();
             if (error == platform::SYSTEM_ERROR_FILE_NOT_FOUND) continue;  // gone since the reading
@@ -278,7 +278,7 @@ void end_find() {
     current_search = static_cast<platform::Search*>(search_stack().pop());
 }
 
-std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, String pattern) {
+std::int64_t collect_files(BoxedVector<String>& output, WalkFlags flags, String pattern) {
     BoxedVector<Target> targets;
     Target* target = targets.append(nullptr);
     target->output = &output;
@@ -288,7 +288,7 @@ std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, Str
     return target->total;
 }
 
-void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags,
+void collect_files_together(WalkRequest* requests, std::int32_t count, WalkFlags flags,
                             Collection<SearchFailure>* failures, WalkProgress* progress) {
     BoxedVector<Target> targets;
     for (std::int32_t i = 0; i < count; ++i) {

@@ -17,15 +17,16 @@
 #include "core/type_name.h"
 #include "platform/platform.h"
 
-// Walk flags.
-inline constexpr std::uint32_t WALK_DIRECTORIES = 0x01;    // list matching directories too ("." and ".." never)
-inline constexpr std::uint32_t WALK_RECURSE = 0x02;        // search every subdirectory below as well
-inline constexpr std::uint32_t WALK_NAMES_ONLY = 0x04;     // reduce each path to its file name
-inline constexpr std::uint32_t WALK_NO_EXTENSIONS = 0x08;  // remove each path's extension
-inline constexpr std::uint32_t WALK_APPEND = 0x10;         // keep what the output held
-inline constexpr std::uint32_t WALK_REVERSE = 0x20;        // reverse the chosen sort order
-inline constexpr std::uint32_t WALK_SORT_BY_TIME = 0x40;   // newest first (oldest with WALK_REVERSE)
-inline constexpr std::uint32_t WALK_SORT_BY_NAME = 0x80;   // A to Z ignoring case (Z to A with WALK_REVERSE)
+// Walk flags: a set of the WALK_ bits below (the resolver adds bits of its own).
+using WalkFlags = std::uint32_t;
+inline constexpr WalkFlags WALK_DIRECTORIES = 0x01;    // list matching directories too ("." and ".." never)
+inline constexpr WalkFlags WALK_RECURSE = 0x02;        // search every subdirectory below as well
+inline constexpr WalkFlags WALK_NAMES_ONLY = 0x04;     // reduce each path to its file name
+inline constexpr WalkFlags WALK_NO_EXTENSIONS = 0x08;  // remove each path's extension
+inline constexpr WalkFlags WALK_APPEND = 0x10;         // keep what the output held
+inline constexpr WalkFlags WALK_REVERSE = 0x20;        // reverse the chosen sort order
+inline constexpr WalkFlags WALK_SORT_BY_TIME = 0x40;   // newest first (oldest with WALK_REVERSE)
+inline constexpr WalkFlags WALK_SORT_BY_NAME = 0x80;   // A to Z ignoring case (Z to A with WALK_REVERSE)
 
 // One entry of a directory search.
 struct FileEntry {
@@ -64,7 +65,7 @@ void end_find();
 // never crosses directory boundaries; with WALK_APPEND the first sort takes in what the
 // output held. The reductions (WALK_NAMES_ONLY, WALK_NO_EXTENSIONS) apply to the paths
 // this call lists, each once; what the output held before stays as it was.
-std::int64_t collect_files(BoxedVector<String>& output, std::uint32_t flags, String pattern);
+std::int64_t collect_files(BoxedVector<String>& output, WalkFlags flags, String pattern);
 
 // One pattern of collect_files_together and what the walk found for it: the paths, their
 // total size, and which directory the pattern's own directory was when the walk read it
@@ -119,5 +120,5 @@ protected:
 // there, once for each pattern that met it. A request's own directory that is missing is
 // no failure: its pattern simply matches nothing. With `progress` given, the walk counts
 // there what it reads and lists.
-void collect_files_together(WalkRequest* requests, std::int32_t count, std::uint32_t flags,
+void collect_files_together(WalkRequest* requests, std::int32_t count, WalkFlags flags,
                             Collection<SearchFailure>* failures = nullptr, WalkProgress* progress = nullptr);

@@ -26,7 +26,7 @@ bool change_mode_of_file(const char* path, mode_t mode) {
 
 }  // namespace
 
-std::uint32_t get_file_attributes(const char* path) {
+FileAttributes get_file_attributes(const char* path) {
     if (!path_given(path)) return ATTRIBUTES_INVALID;
     struct stat status;
     if (fstatat(AT_FDCWD, path, &status, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -36,7 +36,7 @@ std::uint32_t get_file_attributes(const char* path) {
     return posix::attributes_of(AT_FDCWD, path, status.st_mode);
 }
 
-bool set_file_attributes(const char* path, std::uint32_t attributes) {
+bool set_file_attributes(const char* path, FileAttributes attributes) {
     if (!path_given(path)) return false;
     struct stat status;
     if (fstatat(AT_FDCWD, path, &status, AT_SYMLINK_NOFOLLOW) != 0) return posix::fail_with_path_errno(path);

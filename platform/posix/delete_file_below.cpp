@@ -29,7 +29,7 @@ constexpr int DIRECTORY_OPEN = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // the way.
 HeldHandle opened(int descriptor) {
     if (descriptor >= 0) return descriptor;
-    posix::record_errno(errno, true);
+    posix::record_errno(errno, posix::Missing::PATH);
     return NO_HELD_HANDLE;
 }
 

@@ -58,7 +58,7 @@ struct DirectoryReading::Data {
         if (descriptor < 0) {
             descriptor = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             // The directory itself is what is missing here, so this is always "path not found".
-            if (descriptor < 0) posix::record_errno(errno, true);
+            if (descriptor < 0) posix::record_errno(errno, posix::Missing::PATH);
         }
         return descriptor;
     }
@@ -109,10 +109,7 @@ bool place_entries(int directory, ReadIdentity asked, DirectoryReading::Data& re
     const bool subdirectories = std::any_of(reading.entries.begin(), reading.entries.end(), may_be_directory);
     if (asked == ReadIdentity::SKIP && !subdirectories) return true;
     posix::MountPlace own;
-    if (!posix::read_mount_place(directory, "", own)) {
-        posix::record_errno(errno);
-        return false;
-    }
+    if (!posix::read_mount_place(directory, "", own)) return posix::fail_with_errno();
     identity = own.identity;
     for (Entry& entry : reading.entries) {
         posix::MountPlace place;
@@ -122,8 +119,7 @@ bool place_entries(int directory, ReadIdentity asked, DirectoryReading::Data& re
                 entry.rank = -1;
                 continue;
             }
-            posix::record_errno(errno);
-            return false;
+            return posix::fail_with_errno();
         }
         entry.type = type_of(place.mode);
         entry.mount_point = entry.type == DT_DIR && posix::crosses_mount(own, place);
@@ -228,7 +224,7 @@ bool read_directory(const char* directory, DirectoryReading& reading, ReadIdenti
     data.stream = opendir(data.path.c_str());
     if (data.stream == nullptr) {
         // The directory itself is what is missing here, so this is always "path not found".
-        posix::record_errno(errno, true);
+        posix::record_errno(errno, posix::Missing::PATH);
         return false;
     }
     if (!read_entries(identity, data, fresh.identity_)) return false;

@@ -33,7 +33,7 @@ bool kind_suffices(EntryKind kind, FindDetail detail) {
 bool collect_matches(const char* file_pattern, FindDetail detail, Search& search) {
     DirectoryEntry entry;
     for (std::size_t i = 0; i < search.reading.count(); ++i) {
-        if (!wildcard_match(file_pattern, search.reading.name(i), false)) continue;
+        if (!wildcard_match(file_pattern, search.reading.name(i), Case::SENSITIVE)) continue;
         const EntryKind kind = search.reading.kind(i);
         Search::Match match{i, {}};
         if (kind_suffices(kind, detail)) {

@@ -107,19 +107,21 @@ char* copy_of(const char* text) {
 
 namespace posix {
 
-ErrorCode windows_error_for(int error, bool parent_missing) {
-    if (error == ENOENT) return parent_missing ? SYSTEM_ERROR_PATH_NOT_FOUND : SYSTEM_ERROR_FILE_NOT_FOUND;
+ErrorCode windows_error_for(int error, Missing missing) {
+    if (error == ENOENT) return missing == Missing::PATH ? SYSTEM_ERROR_PATH_NOT_FOUND : SYSTEM_ERROR_FILE_NOT_FOUND;
     for (const ErrnoMapping& mapping : mappings)
         if (mapping.error == error) return mapping.code;
     return SYSTEM_ERROR_GEN_FAILURE;
 }
 
-void record_errno(int error, bool parent_missing) {
-    last.code = windows_error_for(error, parent_missing);
+void record_errno(int error, Missing missing) {
+    last.code = windows_error_for(error, missing);
     last.original = error;
 }
 
-void record_path_errno(int error, const char* path) { record_errno(error, error == ENOENT && directory_missing(path)); }
+void record_path_errno(int error, const char* path) {
+    record_errno(error, error == ENOENT && directory_missing(path) ? Missing::PATH : Missing::FILE);
+}
 
 bool fail_with_errno(int error) {
     record_errno(error);

@@ -8,17 +8,20 @@
 
 namespace platform::posix {
 
-// Records errno `error` as the thread's last error, mapped to its Windows number.
-// `parent_missing` tells an ENOENT whose directory is missing (path not found) from one
-// whose directory exists (file not found).
-void record_errno(int error, bool parent_missing = false);
+// What an ENOENT stands for: a missing file in a directory that exists (file not
+// found), or a missing directory on the way (path not found).
+enum class Missing : bool { FILE, PATH };
+
+// Records errno `error` as the thread's last error, mapped to its Windows number; an
+// ENOENT as `missing` says.
+void record_errno(int error, Missing missing = Missing::FILE);
 
 // Records errno `error` from a call on `path`. An ENOENT counts as path not found when
 // the directory that would hold the path's last part is missing too.
 void record_path_errno(int error, const char* path);
 
 // The Windows error number that stands for an errno value.
-ErrorCode windows_error_for(int error, bool parent_missing = false);
+ErrorCode windows_error_for(int error, Missing missing = Missing::FILE);
 
 // For the calls whose failure is a false result: record errno `error` (by default the
 // current errno), or errno from a call on `path`, and answer false.

@@ -124,8 +124,8 @@ bool change_region_lock(FileHandle file, short type, std::uint64_t offset, std::
 
 }  // namespace
 
-FileHandle open_file(const char* path, std::uint32_t access, std::uint32_t sharing, Disposition disposition,
-                     std::uint32_t attributes) {
+FileHandle open_file(const char* path, FileAccess access, FileSharing sharing, Disposition disposition,
+                     FileAttributes attributes) {
     if (!path_given(path) || !parameter_valid(disposition <= DISPOSITION_CREATE_OR_REPLACE)) return NO_FILE;
     static constexpr int creation[] = {O_CREAT, 0, O_CREAT | O_EXCL, O_CREAT};
     bool replaces = disposition == DISPOSITION_CREATE_OR_REPLACE;

@@ -7,13 +7,13 @@ namespace platform {
 
 using win32::system_path;
 
-std::uint32_t get_file_attributes(const char* path) {
+FileAttributes get_file_attributes(const char* path) {
     WideText wide;
     if (!system_path(path, wide)) return ATTRIBUTES_INVALID;
     return GetFileAttributesW(wide.c_str());
 }
 
-bool set_file_attributes(const char* path, std::uint32_t attributes) {
+bool set_file_attributes(const char* path, FileAttributes attributes) {
     WideText wide;
     return system_path(path, wide) && SetFileAttributesW(wide.c_str(), attributes) != 0;
 }

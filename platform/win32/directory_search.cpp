@@ -46,7 +46,7 @@ std::string text_of(const wchar_t* name) { return wtf8_from_wide(name, std::wcsl
 // to the first one whose long name matches; false at the end.
 bool find_match(Search& search, WIN32_FIND_DATAW& data, bool current) {
     for (;;) {
-        if (current && wildcard_match(search.name_pattern.c_str(), text_of(data.cFileName).c_str(), true)) return true;
+        if (current && wildcard_match(search.name_pattern.c_str(), text_of(data.cFileName).c_str(), Case::INSENSITIVE)) return true;
         if (!FindNextFileW(search.handle, &data)) return false;
         current = true;
     }

@@ -12,8 +12,8 @@ HANDLE handle_of(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 }  // namespace
 
-FileHandle open_file(const char* path, std::uint32_t access, std::uint32_t sharing, Disposition disposition,
-                     std::uint32_t attributes) {
+FileHandle open_file(const char* path, FileAccess access, FileSharing sharing, Disposition disposition,
+                     FileAttributes attributes) {
     WideText wide;
     if (!win32::system_path(path, wide) || !parameter_valid(disposition <= DISPOSITION_CREATE_OR_REPLACE))
         return NO_FILE;

@@ -33,11 +33,11 @@ TEST(Character, LastCharAndSets) {
 }
 
 TEST(Character, CompareBytesFoldsToLowerCase) {
-    EXPECT_EQ(0, compare_bytes("ABC", "abc", 3, false));
-    EXPECT_LT(compare_bytes("ABC", "abc", 3, true), 0);
-    EXPECT_LT(compare_bytes("a_", "aB", 2, false), 0);  // '_' before letters
-    EXPECT_GT(compare_bytes("\xff", "a", 1, false), 0);
-    EXPECT_EQ(0, compare_bytes("x", "y", 0, true));
+    EXPECT_EQ(0, compare_bytes("ABC", "abc", 3, Case::INSENSITIVE));
+    EXPECT_LT(compare_bytes("ABC", "abc", 3, Case::SENSITIVE), 0);
+    EXPECT_LT(compare_bytes("a_", "aB", 2, Case::INSENSITIVE), 0);  // '_' before letters
+    EXPECT_GT(compare_bytes("\xff", "a", 1, Case::INSENSITIVE), 0);
+    EXPECT_EQ(0, compare_bytes("x", "y", 0, Case::SENSITIVE));
 }
 
 }  // namespace

@@ -11,30 +11,30 @@ namespace {
 // ---- Comparison
 
 TEST(StringCompare, TerminatorAndCaseTakePart) {
-    EXPECT_LT(String("abc").compare("abd", true), 0);
-    EXPECT_LT(String("abc").compare("abcd", true), 0);
-    EXPECT_GT(String("abcd").compare("abc", true), 0);
-    EXPECT_EQ(0, String("ABC").compare("abc", false));
-    EXPECT_LT(String("ABC").compare("abc", true), 0);
-    EXPECT_EQ(0, String("abX").compare("abY", true, 2));
-    EXPECT_NE(0, String("abX").compare("abY", true, 3));
-    EXPECT_EQ(-1, String("abc").compare("abc", true, 0));
+    EXPECT_LT(String("abc").compare("abd", Case::SENSITIVE), 0);
+    EXPECT_LT(String("abc").compare("abcd", Case::SENSITIVE), 0);
+    EXPECT_GT(String("abcd").compare("abc", Case::SENSITIVE), 0);
+    EXPECT_EQ(0, String("ABC").compare("abc", Case::INSENSITIVE));
+    EXPECT_LT(String("ABC").compare("abc", Case::SENSITIVE), 0);
+    EXPECT_EQ(0, String("abX").compare("abY", Case::SENSITIVE, 2));
+    EXPECT_NE(0, String("abX").compare("abY", Case::SENSITIVE, 3));
+    EXPECT_EQ(-1, String("abc").compare("abc", Case::SENSITIVE, 0));
 }
 
 TEST(StringCompare, BytesCompareUnsigned) {
-    EXPECT_GT(String("\xe9").compare("z", true), 0);
-    EXPECT_GT(String("\xe9").compare(String("z"), false), 0);
+    EXPECT_GT(String("\xe9").compare("z", Case::SENSITIVE), 0);
+    EXPECT_GT(String("\xe9").compare(String("z"), Case::INSENSITIVE), 0);
 }
 
 TEST(StringCompare, EmptySides) {
     const String empty;
-    EXPECT_EQ(0, empty.compare("", true));
-    EXPECT_EQ(0, empty.compare(nullptr, true));
-    EXPECT_EQ(0, empty.compare(String(), true));
-    EXPECT_EQ(-1, empty.compare("a", true));
-    EXPECT_EQ(-1, empty.compare(String("a"), false));
-    EXPECT_EQ(1, String("a").compare("", true));
-    EXPECT_EQ(1, String("a").compare(String(), true));
+    EXPECT_EQ(0, empty.compare("", Case::SENSITIVE));
+    EXPECT_EQ(0, empty.compare(nullptr, Case::SENSITIVE));
+    EXPECT_EQ(0, empty.compare(String(), Case::SENSITIVE));
+    EXPECT_EQ(-1, empty.compare("a", Case::SENSITIVE));
+    EXPECT_EQ(-1, empty.compare(String("a"), Case::INSENSITIVE));
+    EXPECT_EQ(1, String("a").compare("", Case::SENSITIVE));
+    EXPECT_EQ(1, String("a").compare(String(), Case::SENSITIVE));
 }
 
 TEST(StringCompare, WithStringUsesItsFullLength) {
@@ -42,8 +42,8 @@ TEST(StringCompare, WithStringUsesItsFullLength) {
     with_zero.assign("ab\0c", 4);
     String other;
     other.assign("ab\0d", 4);
-    EXPECT_LT(with_zero.compare(other, true), 0);
-    EXPECT_EQ(0, with_zero.compare("ab", true));  // the text ends at its zero
+    EXPECT_LT(with_zero.compare(other, Case::SENSITIVE), 0);
+    EXPECT_EQ(0, with_zero.compare("ab", Case::SENSITIVE));  // the text ends at its zero
 }
 
 std::vector<std::string> sorted(std::vector<const char*> texts, int (*order)(const void*, const void*)) {
@@ -80,8 +80,8 @@ TEST(StringCompare, StartsWith) {
 
 TEST(StringSearch, FindFirst) {
     const String s("abXdX");
-    EXPECT_EQ(-1, s.find_first('x', 0, true));
-    EXPECT_EQ(2, s.find_first('x', 0, false));
+    EXPECT_EQ(-1, s.find_first('x', 0, Case::SENSITIVE));
+    EXPECT_EQ(2, s.find_first('x', 0, Case::INSENSITIVE));
     EXPECT_EQ(2, s.find_first('X', -7));
     EXPECT_EQ(4, s.find_first('X', 3));
     EXPECT_EQ(-1, s.find_first('X', 5));

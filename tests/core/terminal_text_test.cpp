@@ -18,7 +18,7 @@ TEST(TerminalText, ControlBytesShowAsQuestionMarks) {
         {"x\ry\r\n\r\nz\n\r\r\n", true, "x?y\r\n\r\nz??\r\n"},
     };
     for (const auto& c : cases) {
-        const String shown = terminal_text(String(c.text.c_str()), c.keep_line_ends);
+        const String shown = terminal_text(String(c.text.c_str()), c.keep_line_ends ? LineEnds::KEPT : LineEnds::MARKED);
         EXPECT_EQ(c.shown, std::string(shown.text(), static_cast<std::size_t>(shown.length())));
     }
 }

@@ -58,18 +58,18 @@ TEST(Wildcard, FollowsTheMatchingRules) {
         {"*\xA9", "\xC3\xA9", false, false},
     };
     for (const MatchCase& c : cases) {
-        EXPECT_EQ(c.exact, platform::wildcard_match(c.pattern, c.name, false)) << c.pattern << " vs " << c.name;
-        EXPECT_EQ(c.ignoring_case, platform::wildcard_match(c.pattern, c.name, true)) << c.pattern << " vs " << c.name;
+        EXPECT_EQ(c.exact, platform::wildcard_match(c.pattern, c.name, platform::Case::SENSITIVE)) << c.pattern << " vs " << c.name;
+        EXPECT_EQ(c.ignoring_case, platform::wildcard_match(c.pattern, c.name, platform::Case::INSENSITIVE)) << c.pattern << " vs " << c.name;
     }
-    EXPECT_FALSE(platform::wildcard_match(nullptr, "a", false));
-    EXPECT_FALSE(platform::wildcard_match("*", nullptr, false));
+    EXPECT_FALSE(platform::wildcard_match(nullptr, "a", platform::Case::SENSITIVE));
+    EXPECT_FALSE(platform::wildcard_match("*", nullptr, platform::Case::SENSITIVE));
 }
 
 TEST(Wildcard, ManyStarsStayFast) {
     std::string name(20000, 'a');
-    EXPECT_FALSE(platform::wildcard_match("*a*a*a*a*a*a*a*a*a*a*b", name.c_str(), false));
+    EXPECT_FALSE(platform::wildcard_match("*a*a*a*a*a*a*a*a*a*a*b", name.c_str(), platform::Case::SENSITIVE));
     name += 'b';
-    EXPECT_TRUE(platform::wildcard_match("*a*a*a*a*a*a*a*a*a*a*b", name.c_str(), false));
+    EXPECT_TRUE(platform::wildcard_match("*a*a*a*a*a*a*a*a*a*a*b", name.c_str(), platform::Case::SENSITIVE));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 namespace {
 
 TEST(PathIndex, ExactStyleTellsCaseApart) {
-    PathIndex index(true);
+    PathIndex index(Case::SENSITIVE);
     const String lower("/w/a.o"), upper("/w/A.o");
     EXPECT_EQ(nullptr, index.find(lower));
     index.add(lower);
@@ -22,7 +22,7 @@ TEST(PathIndex, ExactStyleTellsCaseApart) {
 }
 
 TEST(PathIndex, FoldingStyleFoldsAsciiLettersOnly) {
-    PathIndex index(false);
+    PathIndex index(Case::INSENSITIVE);
     const String path("C:\\Work\\A.OBJ"), accented("C:\\\xc9.obj");
     index.add(path);
     index.add(accented);
@@ -41,7 +41,7 @@ TEST(PathIndex, FoldingStyleFoldsAsciiLettersOnly) {
 // in the code table are never taken for letters.
 TEST(PathIndex, EveryByteCountsAndOnlyLettersFold) {
     const std::string base = "/abcdefghijklmnopqrstuvwxyz";
-    PathIndex exact(true), folding(false);
+    PathIndex exact(Case::SENSITIVE), folding(Case::INSENSITIVE);
     const String path(base.c_str());
     exact.add(path);
     folding.add(path);
@@ -63,7 +63,7 @@ TEST(PathIndex, EveryByteCountsAndOnlyLettersFold) {
 }
 
 TEST(PathIndex, FindsEveryPathAfterGrowing) {
-    PathIndex index(true);
+    PathIndex index(Case::SENSITIVE);
     std::vector<String> paths;
     paths.reserve(5000);
     for (int i = 0; i < 5000; ++i) paths.emplace_back(("/tree/d" + std::to_string(i % 7) + "/f" + std::to_string(i)).c_str());
