@@ -39,6 +39,8 @@
 #include "platform/platform.h"
 #include "resolve/resolver.h"
 
+using namespace rubo;
+
 namespace {
 
 enum ExitCode { EXIT_DONE = 0, EXIT_FATAL = 1, EXIT_USAGE = 2, EXIT_PROBLEMS = 3, EXIT_FAILURES = 4, EXIT_ABORTED = 5 };
@@ -92,7 +94,7 @@ CommandLine read_command_line(int argc, char** argv) {
     return {Request::RUN, argv[1]};
 }
 
-void write(const String& text) { write_output(text.text(), static_cast<std::size_t>(text.length())); }
+void write(const String& text) { buffer_output(text.text(), static_cast<std::size_t>(text.length())); }
 
 bool output_at_terminal() {
     static const bool at_terminal = platform::is_terminal(platform::STANDARD_OUTPUT);
@@ -120,19 +122,19 @@ void write_shown(const String& text, LineEnds line_ends) {
 bool proceed_despite(const String& problems, const List<String>& files) {
     write_shown(problems, LineEnds::KEPT);
     if (files.count == 0) return false;
-    write_output(question);
+    buffer_output(question);
     if (!flush_output()) return false;  // nobody sees the question
     const bool ask_on_error = !output_at_terminal() && error_at_terminal();
     if (ask_on_error) {
         String shown = terminal_text(problems, LineEnds::KEPT);
         shown.append(question);
-        platform::write_error(shown.text(), static_cast<std::size_t>(shown.length()));
+        platform::write_standard_error(shown.text(), static_cast<std::size_t>(shown.length()));
     }
     int key = platform::read_key();
-    if (ask_on_error) platform::write_error("\r\n", 2);
+    if (ask_on_error) platform::write_standard_error("\r\n", 2);
     if (key >= 'a' && key <= 'z') key -= 32;
     if (key != 'Y') return false;
-    write_output("\r\n\r\n");
+    buffer_output("\r\n\r\n");
     return true;
 }
 
@@ -153,7 +155,7 @@ void tell_search_failures(const List<SearchFailure>& failures) {
         line.append(os_error_text(failure.error));
         line.trim_right();
         line.append("\n");
-        platform::write_error(line.text(), static_cast<std::size_t>(line.length()));
+        platform::write_standard_error(line.text(), static_cast<std::size_t>(line.length()));
     }
 }
 
@@ -168,7 +170,7 @@ public:
         if (shown_ == 0) return;
         String blank;
         blank.format("\r%*s\r", shown_, "");
-        platform::write_error(blank.text(), static_cast<std::size_t>(blank.length()));
+        platform::write_standard_error(blank.text(), static_cast<std::size_t>(blank.length()));
         shown_ = 0;
     }
 
@@ -185,7 +187,7 @@ private:
         line.append(String(directories));
         line.append(" directories");
         shown_ = line.length() - 1;
-        platform::write_error(line.text(), static_cast<std::size_t>(line.length()));
+        platform::write_standard_error(line.text(), static_cast<std::size_t>(line.length()));
     }
 
     Clock::time_point next_;  // the line is not shown or renewed before then
@@ -265,16 +267,16 @@ int delete_files(Found& found, bool aborted) {
     for (const String& path : found.files) {
         if (aborted) break;
         if (left_in_run == 0 && origin.next()) left_in_run = origin.element->files;
-        write_output("Deleting ");
+        buffer_output("Deleting ");
         write_shown(path, LineEnds::MARKED);
         if (tell_before_each && !flush_output()) return EXIT_FATAL;
         const bool ok = eraser.erase_below(path.text(), origin.element->base_length, &origin.element->searched);
-        write_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
+        buffer_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
         ++(ok ? deleted : failed);
         --left_in_run;
         aborted = abort_requested();
     }
-    if (aborted) write_output("Aborted by user\r\n");
+    if (aborted) buffer_output("Aborted by user\r\n");
     String counts;
     append_count(counts, deleted, "%d files deleted successfully\r\n");
     append_count(counts, failed, "%d file could not be deleted\r\n");
@@ -310,9 +312,9 @@ int list_specified(const char* argument) {
     write_shown(found.problems, LineEnds::KEPT);
     if (found.problems.length() != 0 && found.files.count == 0) return EXIT_PROBLEMS;
     for (const String& path : found.files) {
-        write_output("Would delete ");
+        buffer_output("Would delete ");
         write_shown(path, LineEnds::MARKED);
-        write_output("\r\n");
+        buffer_output("\r\n");
     }
     String counts;
     append_count(counts, found.files.count, "%d files would be deleted\r\n");
@@ -335,18 +337,18 @@ int run(int argc, char** argv) {
         write_version();
         return EXIT_DONE;
     }
-    write_output(banner);
+    buffer_output(banner);
     switch (command.request) {
         case Request::RUN:
             return delete_specified(command.specification);
         case Request::DRY_RUN:
             return list_specified(command.specification);
         case Request::HELP:
-            write_output(usage);
-            write_output(help);
+            buffer_output(usage);
+            buffer_output(help);
             return EXIT_DONE;
         default:
-            write_output(usage);
+            buffer_output(usage);
             return EXIT_USAGE;
     }
 }

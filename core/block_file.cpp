@@ -7,6 +7,8 @@
 #include "core/paths.h"
 #include "core/working_paths.h"
 
+namespace rubo {
+
 namespace {
 
 constexpr std::uint32_t RETRY_WAIT_MILLISECONDS = 100;
@@ -369,3 +371,5 @@ bool BlockFile::fail_count(std::int32_t count) {
 }
 
 bool BlockFile::fail_with_os_error() { return fail(last_os_error_text()); }
+
+}  // namespace rubo

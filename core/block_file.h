@@ -20,6 +20,8 @@
 #include "core/string_buffer.h"
 #include "platform/platform.h"
 
+namespace rubo {
+
 // ---- Open flags
 
 // Creation (the two lowest bits as one value).
@@ -155,3 +157,5 @@ private:
     String last_error_;
     Stack<FileLock> lock_stack_;
 };
+
+}  // namespace rubo

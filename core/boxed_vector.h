@@ -10,6 +10,8 @@
 
 #include "core/vector.h"
 
+namespace rubo {
+
 template <class T>
 class BoxedVector : public Vector<T> {
 public:
@@ -197,3 +199,5 @@ private:
         capacity = new_capacity;
     }
 };
+
+}  // namespace rubo

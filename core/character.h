@@ -5,6 +5,8 @@
 
 #include "platform/platform.h"
 
+namespace rubo {
+
 inline char to_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 inline char to_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 inline bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -36,3 +38,5 @@ inline char last_char(const char* text) {
     if (text == nullptr || text[0] == 0) return 0;
     return text[std::strlen(text) - 1];
 }
+
+}  // namespace rubo

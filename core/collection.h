@@ -13,6 +13,8 @@
 #include "core/position.h"
 #include "core/random.h"
 
+namespace rubo {
+
 template <class T>
 class Collection {
 public:
@@ -132,3 +134,5 @@ inline std::int32_t opposite_turn(std::int32_t n, std::int32_t count) {
     std::int32_t rest = n % count;
     return rest == 0 ? count : -rest;
 }
+
+}  // namespace rubo

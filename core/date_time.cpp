@@ -1,5 +1,7 @@
 #include "core/date_time.h"
 
+namespace rubo {
+
 int compare_date_times(const DateTime& first, const DateTime& second) {
     const std::int32_t DateTime::*const fields[] = {&DateTime::year, &DateTime::month, &DateTime::day,
                                                     &DateTime::hour, &DateTime::minute, &DateTime::second};
@@ -33,3 +35,5 @@ DateTime universal_date_time(platform::FileTime time) {
     result.second = static_cast<std::int32_t>(second_of_day % 60);
     return result;
 }
+
+}  // namespace rubo

@@ -6,6 +6,8 @@
 
 #include "platform/platform.h"
 
+namespace rubo {
+
 struct DateTime {
     std::int32_t year = 0;
     std::int32_t month = 0;
@@ -21,3 +23,5 @@ int compare_date_times(const DateTime& first, const DateTime& second);
 
 // A platform file time (universal time) as calendar fields, to the second.
 DateTime universal_date_time(platform::FileTime time);
+
+}  // namespace rubo

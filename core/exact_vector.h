@@ -10,6 +10,8 @@
 
 #include "core/vector.h"
 
+namespace rubo {
+
 template <class T>
 class ExactVector : public Vector<T> {
 public:
@@ -148,3 +150,5 @@ private:
         return true;
     }
 };
+
+}  // namespace rubo

@@ -7,6 +7,8 @@
 #include "core/string.h"
 #include "platform/platform.h"
 
+namespace rubo {
+
 FatalOutputHook fatal_output_hook = print_line;
 
 namespace {
@@ -29,8 +31,8 @@ char* system_message = nullptr;
 }  // namespace
 
 void print_line(const char* text) {
-    write_output(text != nullptr ? text : "");
-    write_output("\r\n", 2);
+    buffer_output(text != nullptr ? text : "");
+    buffer_output("\r\n", 2);
 }
 
 void fatal_error(const char* format, ...) {
@@ -71,3 +73,5 @@ const char* os_error_text(std::uint32_t code) {
 }
 
 const char* last_os_error_text() { return os_error_text(platform::last_error()); }
+
+}  // namespace rubo

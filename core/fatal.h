@@ -9,6 +9,8 @@
 
 #include "core/printf_format.h"
 
+namespace rubo {
+
 // Formats the report printf-style (at most 32,767 characters) and ends the process.
 [[noreturn]] void fatal_error(const char* format, ...) RUBO_PRINTF_FORMAT(1, 2);
 [[noreturn]] void fatal_error_list(const char* format, va_list arguments);
@@ -28,3 +30,5 @@ extern FatalOutputHook fatal_output_hook;  // print_line from the start
 // when the system has none. The text stays valid until the next call of either routine.
 const char* os_error_text(std::uint32_t code);
 const char* last_os_error_text();
+
+}  // namespace rubo

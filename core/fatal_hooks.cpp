@@ -2,6 +2,8 @@
 
 #include "core/startup_objects.h"
 
+namespace rubo {
+
 // Up to 100 hooks run, front first, each taken off the list before it is called, so a
 // hook runs at most once even when it fails or a report happens inside it. A hook that
 // throws ends only its own turn.
@@ -16,3 +18,5 @@ void run_fatal_hooks(const char* report) {
         }
     }
 }
+
+}  // namespace rubo

@@ -3,4 +3,9 @@
 // fatal report passes through run_fatal_hooks first.
 
 // Runs the registered hooks with the report text.
+
+namespace rubo {
+
 void run_fatal_hooks(const char* report);
+
+}  // namespace rubo

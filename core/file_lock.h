@@ -3,7 +3,11 @@
 
 #include <cstdint>
 
+namespace rubo {
+
 struct FileLock {
     std::uint32_t offset;  // first byte of the range
     std::int32_t length;   // number of bytes
 };
+
+}  // namespace rubo

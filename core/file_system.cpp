@@ -4,6 +4,8 @@
 #include "core/working_paths.h"
 #include "platform/platform.h"
 
+namespace rubo {
+
 namespace {
 
 bool is_empty(const char* path) { return path == nullptr || path[0] == 0; }
@@ -68,3 +70,5 @@ bool directory_exists(const char* path) {
     platform::set_current_directory(saved.text());
     return true;
 }
+
+}  // namespace rubo

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace rubo {
+
 // Deletes one file, clearing its read-only mark first. A directory is not deleted. When
 // the deletion fails, the file is left as it was, read-only mark included.
 bool erase_file(const char* path);
@@ -51,3 +53,5 @@ bool set_attributes(const char* path, std::uint32_t attributes);
 // Whether the path names an existing directory that the process may enter. The
 // process's current directory is the same after the call as before it.
 bool directory_exists(const char* path);
+
+}  // namespace rubo

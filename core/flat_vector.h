@@ -12,6 +12,8 @@
 #include "core/heap.h"
 #include "core/vector.h"
 
+namespace rubo {
+
 template <class T>
 class FlatVector : public Vector<T> {
     static_assert(std::is_trivially_copyable_v<T>, "FlatVector moves its values bit for bit");
@@ -225,3 +227,5 @@ private:
         capacity = new_capacity;
     }
 };
+
+}  // namespace rubo

@@ -14,6 +14,8 @@
 #include "core/fatal.h"
 #include "core/list.h"
 
+namespace rubo {
+
 template <class Element, class Key>
 struct Bucket {
     Key key;
@@ -194,3 +196,5 @@ private:
         return nullptr;
     }
 };
+
+}  // namespace rubo

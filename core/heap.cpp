@@ -7,6 +7,8 @@
 #include <cstring>
 #endif
 
+namespace rubo {
+
 namespace {
 
 HeapFailureHandler failure_handler = nullptr;
@@ -50,3 +52,5 @@ void* heap_reallocate(void* block, std::size_t size) {
 void heap_free(void* block) { std::free(block); }
 
 void set_heap_failure_handler(HeapFailureHandler handler) { failure_handler = handler; }
+
+}  // namespace rubo

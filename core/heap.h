@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+namespace rubo {
+
 void* heap_allocate(std::size_t size);
 // Resizes a block from heap_allocate (or allocates when block is null), keeping its
 // content up to the smaller size. On failure the old block is left as it was.
@@ -13,3 +15,5 @@ void heap_free(void* block);
 
 using HeapFailureHandler = void (*)(std::size_t requested);
 void set_heap_failure_handler(HeapFailureHandler handler);  // null removes it
+
+}  // namespace rubo

@@ -12,6 +12,8 @@
 
 #include "core/position.h"
 
+namespace rubo {
+
 template <class T> class Collection;
 
 template <class T, class Seen = T>
@@ -40,3 +42,5 @@ struct Iterator {
     Position position;
     T* element = nullptr;
 };
+
+}  // namespace rubo

@@ -10,6 +10,8 @@
 
 #include "core/collection.h"
 
+namespace rubo {
+
 // Records that are copied bit for bit; lists of them can be copied as a whole.
 template <class T>
 concept PlainRecord = std::is_class_v<T> && std::is_trivially_copyable_v<T>;
@@ -183,3 +185,5 @@ private:
         for (Node* at = other.head; at != nullptr; at = at->next) append(&at->value);
     }
 };
+
+}  // namespace rubo

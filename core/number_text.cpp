@@ -5,6 +5,8 @@
 
 #include "core/string.h"
 
+namespace rubo {
+
 namespace {
 
 constexpr int group_size = 3;
@@ -41,3 +43,5 @@ String::String(std::int64_t value) {
     char scratch[64];
     assign(grouped_decimal(value, scratch));
 }
+
+}  // namespace rubo

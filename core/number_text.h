@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace rubo {
+
 // Moves the zero-terminated text in buffer (terminator included) n places to the right
 // and writes n copies of c in front. The caller guarantees room for n more characters.
 // Returns the position after the inserted characters; buffer itself for n <= 0; null for
@@ -12,3 +14,5 @@ char* insert_repeated(char* buffer, char c, int n);
 
 // Writes the grouped decimal text of value into out (at least 27 bytes) and returns out.
 char* grouped_decimal(std::int64_t value, char* out);
+
+}  // namespace rubo

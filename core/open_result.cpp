@@ -1,5 +1,7 @@
 #include "core/open_result.h"
 
+namespace rubo {
+
 namespace {
 
 const char* const messages[] = {
@@ -35,3 +37,5 @@ OpenResult open_result_from_error(std::uint32_t error) {
     default: return OPEN_UNKNOWN_ERROR;
     }
 }
+
+}  // namespace rubo

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace rubo {
+
 using OpenResult = std::int32_t;
 
 inline constexpr OpenResult OPEN_OK = 0;
@@ -25,3 +27,5 @@ const char* open_result_text(OpenResult code);
 // 4 too many files, 32 locked, 80 already exists, 87 invalid parameter, 123 invalid
 // name, anything else unknown.
 OpenResult open_result_from_error(std::uint32_t error);
+
+}  // namespace rubo

@@ -11,6 +11,8 @@
 #include "core/output.h"
 #include "platform/platform.h"
 
+namespace rubo {
+
 namespace {
 
 constexpr std::size_t reserve_size = 64 * 1024;
@@ -66,7 +68,7 @@ void out_of_memory_handler(std::size_t requested) {
         // Failing again while reporting: no more formatting, no more exit-time work.
         if (failures == 2) {
             flush_output();
-            platform::write_output(second_failure_text, sizeof second_failure_text - 1);
+            platform::write_standard_output(second_failure_text, sizeof second_failure_text - 1);
         }
         platform::exit_at_once(1);
     }
@@ -82,23 +84,25 @@ void install_out_of_memory_handler() {
     set_heap_failure_handler(out_of_memory_handler);
 }
 
+}  // namespace rubo
+
 // The object allocator for the whole program. Every form that may fail reports through
 // out_of_memory_handler, except the nothrow forms: whoever asks for those handles a
 // null answer (the standard library's temporary buffers, for one, retry smaller).
 
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, std::align_val_t alignment) { return allocate_aligned_or_report(size, alignment); }
+void* operator new(std::size_t size) { return rubo::allocate(size); }
+void* operator new[](std::size_t size) { return rubo::allocate(size); }
+void* operator new(std::size_t size, std::align_val_t alignment) { return rubo::allocate_aligned_or_report(size, alignment); }
 void* operator new[](std::size_t size, std::align_val_t alignment) {
-    return allocate_aligned_or_report(size, alignment);
+    return rubo::allocate_aligned_or_report(size, alignment);
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size != 0 ? size : 1); }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size != 0 ? size : 1); }
 void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return allocate_aligned(size, alignment);
+    return rubo::allocate_aligned(size, alignment);
 }
 void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return allocate_aligned(size, alignment);
+    return rubo::allocate_aligned(size, alignment);
 }
 
 void operator delete(void* block) noexcept { std::free(block); }
@@ -107,9 +111,9 @@ void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
 void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete(void* block, std::align_val_t) noexcept { free_aligned(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { free_aligned(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { free_aligned(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { free_aligned(block); }
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept { free_aligned(block); }
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept { free_aligned(block); }
+void operator delete(void* block, std::align_val_t) noexcept { rubo::free_aligned(block); }
+void operator delete[](void* block, std::align_val_t) noexcept { rubo::free_aligned(block); }
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept { rubo::free_aligned(block); }
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { rubo::free_aligned(block); }
+void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept { rubo::free_aligned(block); }
+void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept { rubo::free_aligned(block); }

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+namespace rubo {
+
 // "Out Of Memory.  Make sure your hard drive is not full.\nRequested size = <size>" with
 // the size grouped by thousands, through fatal_error; does not return. A small reserve
 // is released first so the report can be formatted. Should memory fail again while the
@@ -13,3 +15,5 @@
 
 // Sets the reserve aside and makes the heap routines call out_of_memory_handler.
 void install_out_of_memory_handler();
+
+}  // namespace rubo

@@ -5,6 +5,8 @@
 
 #include "platform/platform.h"
 
+namespace rubo {
+
 namespace {
 
 constexpr std::size_t buffer_size = 64 * 1024;
@@ -29,12 +31,12 @@ void flush_at_exit() { flush_output(); }
 
 bool flush_output() {
     OutputBuffer& out = buffer();
-    if (out.used > 0 && !out.failed) out.failed = !platform::write_output(out.bytes, out.used);
+    if (out.used > 0 && !out.failed) out.failed = !platform::write_standard_output(out.bytes, out.used);
     out.used = 0;
     return !out.failed;
 }
 
-bool write_output(const char* data, std::size_t size) {
+bool buffer_output(const char* data, std::size_t size) {
     OutputBuffer& out = buffer();
     if (!out.flush_registered) {
         out.flush_registered = true;
@@ -43,7 +45,7 @@ bool write_output(const char* data, std::size_t size) {
     if (out.failed) return false;
     if (out.used + size > buffer_size && !flush_output()) return false;
     if (size >= buffer_size) {
-        out.failed = !platform::write_output(data, size);
+        out.failed = !platform::write_standard_output(data, size);
         return !out.failed;
     }
     if (size > 0) std::memcpy(out.bytes + out.used, data, size);  // data may be null when empty
@@ -51,4 +53,6 @@ bool write_output(const char* data, std::size_t size) {
     return true;
 }
 
-bool write_output(const char* text) { return write_output(text, text != nullptr ? std::strlen(text) : 0); }
+bool buffer_output(const char* text) { return buffer_output(text, text != nullptr ? std::strlen(text) : 0); }
+
+}  // namespace rubo

@@ -5,10 +5,14 @@
 
 #include <cstddef>
 
+namespace rubo {
+
 // Appends bytes to standard output. False once a write to the platform has failed;
 // from then on nothing more is written.
-bool write_output(const char* data, std::size_t size);
-bool write_output(const char* text);
+bool buffer_output(const char* data, std::size_t size);
+bool buffer_output(const char* text);
 
 // Hands everything buffered to the platform. False when that write failed (now or before).
 bool flush_output();
+
+}  // namespace rubo

@@ -9,6 +9,8 @@
 #include "core/posix_paths.h"
 #include "core/windows_paths.h"
 
+namespace rubo {
+
 namespace {
 
 const char* skip_blanks(const char* text) {
@@ -198,3 +200,5 @@ int PathStyle<Rules>::compare_paths(const String& first, const String& second) {
 
 template class PathStyle<WindowsPathRules>;
 template class PathStyle<PosixPathRules>;
+
+}  // namespace rubo

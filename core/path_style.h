@@ -9,6 +9,8 @@
 
 #include "core/string.h"
 
+namespace rubo {
+
 template <class Rules>
 class PathStyle {
 public:
@@ -73,3 +75,5 @@ private:
     static bool ends_root(const char* text, int separator_index);
     static void append_directory(String& out, const char* directory);
 };
+
+}  // namespace rubo

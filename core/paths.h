@@ -4,6 +4,8 @@
 #include "core/posix_paths.h"
 #include "core/windows_paths.h"
 
+namespace rubo {
+
 #ifdef _WIN32
 using NativePaths = WindowsPaths;
 #else
@@ -27,3 +29,5 @@ inline String cut_line_directory(String& line) { return NativePaths::cut_line_di
 inline int compare_paths(const String& first, const String& second) {
     return NativePaths::compare_paths(first, second);
 }
+
+}  // namespace rubo

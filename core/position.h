@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace rubo {
+
 struct Position {
     std::intptr_t current = 0;    // the element the walk stands on
     std::intptr_t following = 0;  // where a forward step goes next
@@ -31,3 +33,5 @@ struct LinkedWalk {
         return value_of(link);
     }
 };
+
+}  // namespace rubo

@@ -5,6 +5,8 @@
 
 #include "core/path_style.h"
 
+namespace rubo {
+
 struct PosixPathRules {
     static constexpr char separator = '/';
     static constexpr bool has_drives = false;
@@ -14,3 +16,5 @@ struct PosixPathRules {
 
 using PosixPaths = PathStyle<PosixPathRules>;
 extern template class PathStyle<PosixPathRules>;
+
+}  // namespace rubo

@@ -1,5 +1,7 @@
 #include "core/random.h"
 
+namespace rubo {
+
 namespace {
 
 std::uint32_t generator_state = 1;
@@ -23,3 +25,5 @@ std::int32_t random_below(std::int32_t n) {
     if (n <= 1) return 0;
     return random31() % n;
 }
+
+}  // namespace rubo

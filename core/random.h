@@ -5,7 +5,11 @@
 
 #include <cstdint>
 
+namespace rubo {
+
 // 0 to 2^31 - 1, from two draws.
 std::int32_t random31();
 // 0 to n - 1; 0 for n <= 1.
 std::int32_t random_below(std::int32_t n);
+
+}  // namespace rubo

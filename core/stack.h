@@ -9,6 +9,8 @@
 #include "core/list.h"
 #include "core/type_name.h"
 
+namespace rubo {
+
 template <class T>
 class Stack : public List<T> {
 public:
@@ -28,3 +30,5 @@ public:
         return this->remove_last();
     }
 };
+
+}  // namespace rubo

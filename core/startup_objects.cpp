@@ -4,6 +4,8 @@
 
 #include "core/out_of_memory.h"
 
+namespace rubo {
+
 namespace {
 
 StartupTrace startup_trace = nullptr;
@@ -91,3 +93,5 @@ const char* const month_names[12] = {"January", "February", "March",     "April"
 const char* const short_day_names[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char* const day_names[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 const int month_days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
+}  // namespace rubo

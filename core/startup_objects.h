@@ -23,6 +23,8 @@
 #include "core/stack.h"
 #include "core/string.h"
 
+namespace rubo {
+
 // A routine that sees a fatal report before it is printed.
 using FatalHook = void (*)(const char* report);
 using Callback = void (*)(std::uint32_t);
@@ -58,3 +60,5 @@ extern const char* const month_names[12];
 extern const char* const short_day_names[7];  // Sunday first
 extern const char* const day_names[7];
 extern const int month_days[12];  // February with 28
+
+}  // namespace rubo

@@ -9,6 +9,8 @@
 #include "core/fatal.h"
 #include "core/heap.h"
 
+namespace rubo {
+
 namespace {
 
 // Internal fatal reports of this module name it and the line of the failing check.
@@ -256,3 +258,5 @@ void String::format_list(const char* format, va_list arguments) {
     char work[format_work_size];
     assign(work, format_into(work, format, arguments));
 }
+
+}  // namespace rubo

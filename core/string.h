@@ -18,6 +18,8 @@
 #include "core/character.h"
 #include "core/printf_format.h"
 
+namespace rubo {
+
 // The whitespace set used by trimming and blank tests: space, carriage return, line
 // feed, tab.
 inline constexpr const char whitespace[] = " \r\n\t";
@@ -189,3 +191,5 @@ private:
 // one slot): case-insensitive, ascending or descending.
 int compare_ascending(const void* first, const void* second);
 int compare_descending(const void* first, const void* second);
+
+}  // namespace rubo

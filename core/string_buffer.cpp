@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace rubo {
+
 void StringBuffer::reset() {
     position_ = 0;
     release();
@@ -49,3 +51,5 @@ bool StringBuffer::write(const void* source, int count) {
 }
 
 void StringBuffer::truncate() { erase(position_, INT_MAX); }
+
+}  // namespace rubo

@@ -5,6 +5,8 @@
 
 #include "core/string.h"
 
+namespace rubo {
+
 class StringBuffer : public String {
 public:
     int position() const { return position_; }
@@ -30,3 +32,5 @@ public:
 private:
     int position_ = 0;
 };
+
+}  // namespace rubo

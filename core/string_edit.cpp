@@ -7,6 +7,8 @@
 #include "core/character.h"
 #include "core/string.h"
 
+namespace rubo {
+
 // ---- Substrings and splitting
 
 bool String::mid(String& out, int count, int start) const {
@@ -111,3 +113,5 @@ int String::trim_right(const char* set) {
     erase(length_ - removed, removed);
     return removed;
 }
+
+}  // namespace rubo

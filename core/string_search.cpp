@@ -7,6 +7,8 @@
 #include "core/paths.h"
 #include "core/string.h"
 
+namespace rubo {
+
 namespace {
 
 // Three-way comparison of a String's bytes (null when it has no storage) with another
@@ -93,3 +95,5 @@ int String::find_not_one_of(const char* set, int start) const {
 bool String::is_blank() const { return length_ <= 0 || find_not_one_of(whitespace, 0) == -1; }
 
 int String::file_name_start() const { return NativePaths::file_name_start(*this); }
+
+}  // namespace rubo

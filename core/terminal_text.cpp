@@ -1,5 +1,7 @@
 #include "core/terminal_text.h"
 
+namespace rubo {
+
 namespace {
 
 bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
@@ -16,3 +18,5 @@ String terminal_text(const String& text, LineEnds line_ends) {
     }
     return shown;
 }
+
+}  // namespace rubo

@@ -4,6 +4,8 @@
 
 #include "core/string.h"
 
+namespace rubo {
+
 // What becomes of a "\r\n" in a text shown at a terminal: a '?' for each byte like any
 // other control byte (in a name), or kept (in a text whose lines the program ended itself).
 enum class LineEnds : bool { MARKED, KEPT };
@@ -11,3 +13,5 @@ enum class LineEnds : bool { MARKED, KEPT };
 // `text` with each control byte (below 0x20, and 0x7F) shown as '?', its "\r\n" kept or
 // marked as `line_ends` says.
 String terminal_text(const String& text, LineEnds line_ends);
+
+}  // namespace rubo

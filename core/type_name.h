@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace rubo {
+
 class String;
 struct FileLock;
 template <class T> class List;
@@ -60,3 +62,5 @@ template <class Element, class Key> struct TypeName<Bucket<Element, Key>> {
         return text.c_str();
     }
 };
+
+}  // namespace rubo

@@ -15,6 +15,8 @@
 #include "core/random.h"
 #include "core/type_name.h"
 
+namespace rubo {
+
 template <class T>
 class Vector : public Collection<T> {
 public:
@@ -208,3 +210,5 @@ private:
         return at(static_cast<std::int32_t>(target));
     }
 };
+
+}  // namespace rubo

@@ -5,6 +5,8 @@
 
 #include "core/path_style.h"
 
+namespace rubo {
+
 struct WindowsPathRules {
     static constexpr char separator = '\\';
     static constexpr bool has_drives = true;
@@ -14,3 +16,5 @@ struct WindowsPathRules {
 
 using WindowsPaths = PathStyle<WindowsPathRules>;
 extern template class PathStyle<WindowsPathRules>;
+
+}  // namespace rubo

@@ -6,6 +6,8 @@
 #include "core/paths.h"
 #include "platform/platform.h"
 
+namespace rubo {
+
 namespace {
 
 bool initialised = false;
@@ -89,3 +91,5 @@ bool expand_environment(String& text) {
     if (done) text = std::move(expanded);
     return done;
 }
+
+}  // namespace rubo

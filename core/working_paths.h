@@ -7,6 +7,8 @@
 #include "core/startup_objects.h"
 #include "core/string.h"
 
+namespace rubo {
+
 // Reads the Windows directory (the system directory of the platform, "/" on POSIX
 // systems) and the program's own path and splits it into directory, name and drive;
 // sets the command interpreter from %comspec% (an undefined variable stays as written;
@@ -32,3 +34,5 @@ String temp_file_name(const char* directory);
 // Replaces every %NAME% reference in the text by the environment variable's value,
 // whatever the length of the result. False, and the text unchanged, on failure.
 bool expand_environment(String& text);
+
+}  // namespace rubo

@@ -13,6 +13,8 @@
 #include "core/string.h"
 #include "core/windows_paths.h"
 
+using namespace rubo;
+
 namespace {
 
 void expect(bool holds, const char* style, const char* what, const std::string& path) {

@@ -25,6 +25,8 @@
 #include "platform/platform.h"
 #include "resolve/resolver.h"
 
+using namespace rubo;
+
 namespace {
 
 namespace fs = std::filesystem;

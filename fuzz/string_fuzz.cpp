@@ -15,6 +15,8 @@
 #include "core/character.h"
 #include "core/string.h"
 
+using namespace rubo;
+
 namespace {
 
 constexpr std::size_t model_limit = 1 << 16;  // longer texts only make the run slower

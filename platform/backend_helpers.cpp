@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 
-namespace platform {
+namespace rubo::platform {
 
 bool path_given(const char* path) {
     if (path != nullptr && path[0] != '\0') return true;
@@ -55,4 +55,4 @@ bool path_below_valid(const char* path, std::size_t base_length, bool (*is_separ
     }
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

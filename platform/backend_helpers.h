@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace platform {
+namespace rubo::platform {
 
 // A letter A-Z as its lower-case form; every other byte as it is.
 constexpr char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
@@ -30,4 +30,4 @@ bool path_below_valid(const char* path, std::size_t base_length, bool (*is_separ
 // The length of the name that begins at `name` and ends at a separator or the end.
 std::size_t name_length(const char* name, bool (*is_separator)(char));
 
-}  // namespace platform
+}  // namespace rubo::platform

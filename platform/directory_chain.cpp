@@ -4,7 +4,7 @@
 
 #include "platform/backend_helpers.h"
 
-namespace platform {
+namespace rubo::platform {
 
 DirectoryChain::~DirectoryChain() { release_all(); }
 
@@ -101,4 +101,4 @@ bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain
     return single.remove(path, base_length, searched);
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -12,7 +12,7 @@
 
 #include "platform/platform.h"
 
-namespace platform {
+namespace rubo::platform {
 
 using HeldHandle = std::intptr_t;
 constexpr HeldHandle NO_HELD_HANDLE = -1;
@@ -78,4 +78,4 @@ private:
     HeldHandle beyond_ = NO_HELD_HANDLE;
 };
 
-}  // namespace platform
+}  // namespace rubo::platform

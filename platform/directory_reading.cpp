@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace platform {
+namespace rubo::platform {
 
 DirectoryReading::DirectoryReading(const DirectoryReading& other)
     : data_(other.data_ != nullptr ? copy_reading_data(*other.data_) : nullptr), identity_(other.identity_) {}
@@ -23,4 +23,4 @@ DirectoryReading::~DirectoryReading() { free_reading_data(data_); }
 
 std::size_t DirectoryReading::count() const { return data_ != nullptr ? reading_data_count(*data_) : 0; }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -7,10 +7,10 @@
 
 #include "platform/platform.h"
 
-namespace platform {
+namespace rubo::platform {
 
 DirectoryReading::Data* copy_reading_data(const DirectoryReading::Data& data);
 void free_reading_data(DirectoryReading::Data* data);
 std::size_t reading_data_count(const DirectoryReading::Data& data);
 
-}  // namespace platform
+}  // namespace rubo::platform

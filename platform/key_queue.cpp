@@ -2,7 +2,7 @@
 
 #include "platform/platform.h"
 
-namespace platform {
+namespace rubo::platform {
 
 namespace {
 constexpr int CTRL_C = 3;
@@ -54,4 +54,4 @@ int read_key() { return console_keys().read(); }
 
 bool abort_key_pressed() { return console_keys().abort_pressed(); }
 
-}  // namespace platform
+}  // namespace rubo::platform

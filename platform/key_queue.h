@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-namespace platform {
+namespace rubo::platform {
 
 class KeyQueue {
 public:
@@ -54,4 +54,4 @@ private:
 // take_console, key_pending, read_key and abort_key_pressed are served from it.
 KeyQueue& console_keys();
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -19,7 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace platform {
+namespace rubo::platform {
 
 using ErrorCode = std::uint32_t;
 
@@ -404,10 +404,10 @@ bool abort_key_pressed();
 // platform). False when the bytes could not all be written, a reader that has gone
 // away (a closed pipe) included: on POSIX systems the first call makes the process
 // ignore SIGPIPE, so that such a write fails instead of ending the process.
-bool write_output(const void* data, std::size_t size);
+bool write_standard_output(const void* data, std::size_t size);
 
-// Writes bytes to standard error as they stand, at once; false as for write_output.
-bool write_error(const void* data, std::size_t size);
+// Writes bytes to standard error as they stand, at once; false as for write_standard_output.
+bool write_standard_error(const void* data, std::size_t size);
 
 enum StandardStream : int { STANDARD_OUTPUT = 1, STANDARD_ERROR = 2 };
 
@@ -418,4 +418,4 @@ bool is_terminal(StandardStream stream);
 // throws it away, so that no write to it can fail. False where that cannot be told.
 bool output_discarded();
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 #include "platform/wtf8.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 char folded(char c, Case letter_case) { return letter_case == Case::INSENSITIVE ? ascii_lower(c) : c; }
@@ -49,4 +49,4 @@ bool wildcard_match(const char* pattern, const char* name, Case letter_case) {
     return *pattern == '\0';
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

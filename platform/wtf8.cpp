@@ -1,6 +1,6 @@
 #include "platform/wtf8.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 constexpr std::uint32_t HIGH_SURROGATES = 0xD800;
@@ -95,4 +95,4 @@ std::string wtf8_from_wide(const WideChar* wide, std::size_t length) {
     return out;
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace rubo::platform {
 
 #ifdef _WIN32
 using WideChar = wchar_t;
@@ -39,4 +39,4 @@ bool wide_from_wtf8(const char* text, std::size_t length, WideText& wide);
 // UTF-16 units as WTF-8; every sequence of units has exactly one.
 std::string wtf8_from_wide(const WideChar* wide, std::size_t length);
 
-}  // namespace platform
+}  // namespace rubo::platform

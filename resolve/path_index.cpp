@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace rubo {
+
 namespace {
 
 constexpr std::uint64_t every_byte = 0x0101010101010101u;
@@ -70,3 +72,5 @@ void PathIndex::grow() {
         if (old[i].path != nullptr) slot_for(*old[i].path, old[i].hash) = old[i];
     delete[] old;
 }
+
+}  // namespace rubo

@@ -14,6 +14,8 @@
 #include "core/paths.h"
 #include "core/string.h"
 
+namespace rubo {
+
 class PathIndex {
 public:
     // Paths are equal when their bytes are (Case::SENSITIVE), or when they differ only
@@ -52,3 +54,5 @@ private:
     std::uint32_t capacity_ = 0;  // a power of two, or 0
     std::uint32_t count_ = 0;
 };
+
+}  // namespace rubo

@@ -8,6 +8,8 @@
 #include "core/paths.h"
 #include "resolve/path_index.h"
 
+namespace rubo {
+
 template <> struct TypeName<WalkRequest> {
     static const char* name() { return "struct WalkRequest"; }
 };
@@ -208,3 +210,5 @@ void resolve_file_spec(const char* specification, List<String>& files, const cha
         run.resolve_line(working.take_line(), default_directory);
     }
 }
+
+}  // namespace rubo

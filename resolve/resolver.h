@@ -21,6 +21,8 @@
 #include "core/type_name.h"
 #include "resolve/walk.h"
 
+namespace rubo {
+
 // Resolver flags; the two lowest bits (WALK_DIRECTORIES, WALK_RECURSE) go to the walk.
 inline constexpr WalkFlags RESOLVE_NO_LINE_NUMBERS = 0x100;   // messages without "on line %d "
 inline constexpr WalkFlags RESOLVE_ALLOW_DUPLICATES = 0x200;  // no duplicate test
@@ -60,3 +62,5 @@ void resolve_file_spec(const char* specification, List<String>& files, const cha
                        String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
                        WalkFlags flags, Collection<FileOrigin>* origins = nullptr,
                        Collection<SearchFailure>* failures = nullptr, WalkProgress* progress = nullptr);
+
+}  // namespace rubo

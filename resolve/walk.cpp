@@ -10,6 +10,8 @@
 #include "core/startup_objects.h"
 #include "resolve/walk_order.h"
 
+namespace rubo {
+
 namespace {
 struct Target;
 }  // namespace
@@ -304,3 +306,5 @@ void collect_files_together(WalkRequest* requests, std::int32_t count, WalkFlags
     walk_level(targets);
     for (std::int32_t i = 0; i < targets.count; ++i) requests[i].total = targets.at(i)->total;
 }
+
+}  // namespace rubo

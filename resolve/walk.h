@@ -17,6 +17,8 @@
 #include "core/type_name.h"
 #include "platform/platform.h"
 
+namespace rubo {
+
 // Walk flags: a set of the WALK_ bits below (the resolver adds bits of its own).
 using WalkFlags = std::uint32_t;
 inline constexpr WalkFlags WALK_DIRECTORIES = 0x01;    // list matching directories too ("." and ".." never)
@@ -122,3 +124,5 @@ protected:
 // there what it reads and lists.
 void collect_files_together(WalkRequest* requests, std::int32_t count, WalkFlags flags,
                             Collection<SearchFailure>* failures = nullptr, WalkProgress* progress = nullptr);
+
+}  // namespace rubo

@@ -3,6 +3,8 @@
 #include "core/block_file.h"
 #include "core/string.h"
 
+namespace rubo {
+
 namespace {
 
 // Opened to read the time only: an existing file, no writing, others may go on reading
@@ -33,3 +35,5 @@ int compare_newest_first(const void* first, const void* second) {
 int compare_oldest_first(const void* first, const void* second) {
     return compare_date_times(slot_write_time(first), slot_write_time(second));
 }
+
+}  // namespace rubo

@@ -6,6 +6,8 @@
 
 #include "core/date_time.h"
 
+namespace rubo {
+
 // The file's last-write time in local time. False for a null target or a file that
 // cannot be opened for reading or whose time cannot be read; the target is then left
 // as it was.
@@ -15,3 +17,5 @@ bool file_write_time(const char* path, DateTime* target);
 int compare_newest_first(const void* first, const void* second);
 // Older files first.
 int compare_oldest_first(const void* first, const void* second);
+
+}  // namespace rubo

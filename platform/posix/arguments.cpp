@@ -1,8 +1,8 @@
 #include "platform/platform.h"
 
-namespace platform {
+namespace rubo::platform {
 
 // The arguments are the bytes the system gave.
 char** program_arguments(int&, char** argv) { return argv; }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -9,7 +9,7 @@
 #include "platform/posix/error.h"
 #include "platform/posix/file_status.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 constexpr mode_t WRITE_BITS = S_IWUSR | S_IWGRP | S_IWOTH;
@@ -51,4 +51,4 @@ bool delete_file(const char* path) {
     return unlink(path) == 0 || posix::fail_with_path_errno(path);
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -23,7 +23,7 @@
 #include "platform/platform.h"
 #include "platform/posix/escape_sequences.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 int fill_from_input(unsigned char* buffer, int size, bool wait);
@@ -225,4 +225,4 @@ void exit_at_once(int code) {
     std::_Exit(code);
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

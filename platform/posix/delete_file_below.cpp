@@ -14,7 +14,7 @@
 #include "platform/posix/error.h"
 #include "platform/posix/file_status.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 // A directory is opened only to look up names in it, which takes the right to search
@@ -83,4 +83,4 @@ bool is_slash(char c) { return c == '/'; }
 const DirectoryOpeners directory_openers = {open_base,    identity_of, open_below, close_directory,
                                             remove_entry, is_slash,    is_slash,   levels_to_hold};
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -23,7 +23,7 @@
 #include "platform/posix/error.h"
 #include "platform/posix/file_status.h"
 
-namespace platform {
+namespace rubo::platform {
 
 struct DirectoryReading::Data {
     struct Entry {
@@ -232,4 +232,4 @@ bool read_directory(const char* directory, DirectoryReading& reading, ReadIdenti
     return true;
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

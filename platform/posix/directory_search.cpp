@@ -9,7 +9,7 @@
 #include "platform/backend_helpers.h"
 #include "platform/platform.h"
 
-namespace platform {
+namespace rubo::platform {
 
 struct Search {
     struct Match {
@@ -92,4 +92,4 @@ bool find_next(Search* search, DirectoryEntry& entry) {
 
 void find_close(Search* search) { delete search; }
 
-}  // namespace platform
+}  // namespace rubo::platform

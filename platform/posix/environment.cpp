@@ -6,7 +6,7 @@
 
 extern char** environ;
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 bool same_name_ignoring_case(const char* a, const char* b, std::size_t length) {
@@ -49,4 +49,4 @@ std::uint32_t expand_environment(const char* text, char* buffer, std::uint32_t s
     return answer_text(result.data(), result.size(), buffer, size);
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

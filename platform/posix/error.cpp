@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 struct LastError {
@@ -152,4 +152,4 @@ char* error_message(ErrorCode code) {
 
 void free_error_message(char* message) { std::free(message); }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 
-namespace platform::posix {
+namespace rubo::platform::posix {
 
 // What an ENOENT stands for: a missing file in a directory that exists (file not
 // found), or a missing directory on the way (path not found).
@@ -28,4 +28,4 @@ ErrorCode windows_error_for(int error, Missing missing = Missing::FILE);
 bool fail_with_errno(int error = errno);
 bool fail_with_path_errno(const char* path);
 
-}  // namespace platform::posix
+}  // namespace rubo::platform::posix

@@ -1,6 +1,6 @@
 #include "platform/posix/escape_sequences.h"
 
-namespace platform::posix {
+namespace rubo::platform::posix {
 
 namespace {
 constexpr unsigned char ESCAPE = 27;
@@ -41,4 +41,4 @@ int EscapeSequences::end() {
     return key;
 }
 
-}  // namespace platform::posix
+}  // namespace rubo::platform::posix

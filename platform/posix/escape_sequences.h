@@ -6,7 +6,7 @@
 // with a key, which arrives as Escape followed by that key. Only an Escape that nothing
 // follows at once is the Escape key.
 
-namespace platform::posix {
+namespace rubo::platform::posix {
 
 class EscapeSequences {
 public:
@@ -28,4 +28,4 @@ private:
     State state_ = State::PLAIN;
 };
 
-}  // namespace platform::posix
+}  // namespace rubo::platform::posix

@@ -42,7 +42,7 @@
 #include "platform/posix/error.h"
 #include "platform/posix/file_status.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 constexpr off_t SHARING_BASE = INT64_MAX - 255;
@@ -236,4 +236,4 @@ bool unlock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t len
     return change_region_lock(file, F_UNLCK, offset, length);
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <cerrno>
 
-namespace platform::posix {
+namespace rubo::platform::posix {
 namespace {
 
 bool status_without_birth_time(int directory, const char* name, FileStatus& status) {
@@ -100,4 +100,4 @@ std::uint32_t attributes_of(int directory, const char* name, mode_t mode) {
     return attributes;
 }
 
-}  // namespace platform::posix
+}  // namespace rubo::platform::posix

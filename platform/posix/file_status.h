@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 
-namespace platform::posix {
+namespace rubo::platform::posix {
 
 // The file-time constants, by the names the backend's files use them by.
 using platform::EPOCH_DIFFERENCE;
@@ -50,4 +50,4 @@ bool read_mount_place(int directory, const char* name, MountPlace& place);
 // device number.
 bool crosses_mount(const MountPlace& outer, const MountPlace& inner);
 
-}  // namespace platform::posix
+}  // namespace rubo::platform::posix

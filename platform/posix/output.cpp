@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "platform/posix/error.h"
 
-namespace platform {
+namespace rubo::platform {
 
 namespace {
 
@@ -31,9 +31,9 @@ bool write_all(int descriptor, const void* data, std::size_t size) {
 
 }  // namespace
 
-bool write_output(const void* data, std::size_t size) { return write_all(STDOUT_FILENO, data, size); }
+bool write_standard_output(const void* data, std::size_t size) { return write_all(STDOUT_FILENO, data, size); }
 
-bool write_error(const void* data, std::size_t size) { return write_all(STDERR_FILENO, data, size); }
+bool write_standard_error(const void* data, std::size_t size) { return write_all(STDERR_FILENO, data, size); }
 
 bool is_terminal(StandardStream stream) {
     return isatty(stream == STANDARD_OUTPUT ? STDOUT_FILENO : STDERR_FILENO) != 0;
@@ -45,4 +45,4 @@ bool output_discarded() {
            S_ISCHR(null_device.st_mode) && output.st_rdev == null_device.st_rdev;
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "platform/posix/file_status.h"
 
-namespace platform {
+namespace rubo::platform {
 
 bool file_time_to_local_time(FileTime time, LocalTime& local) {
     using posix::EPOCH_DIFFERENCE, posix::TICKS_PER_SECOND;
@@ -28,4 +28,4 @@ void sleep_milliseconds(std::uint32_t milliseconds) {
     }
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -13,7 +13,7 @@
 #include "platform/platform.h"
 #include "platform/posix/error.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 // Temporary names carry four hexadecimal digits, as Windows makes them.
@@ -98,4 +98,4 @@ std::uint32_t create_temp_file(const char* directory, const char* prefix, char* 
     return 0;
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -20,7 +20,7 @@ int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment, int expan
                    RuntimeStartupInfo* startup);
 }
 
-namespace platform {
+namespace rubo::platform {
 
 char** program_arguments(int& argc, char**) {
     int count = 0;
@@ -38,4 +38,4 @@ char** program_arguments(int& argc, char**) {
     return pointers.data();
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -3,7 +3,7 @@
 #include "platform/platform.h"
 #include "platform/win32/system_text.h"
 
-namespace platform {
+namespace rubo::platform {
 
 using win32::system_path;
 
@@ -23,4 +23,4 @@ bool delete_file(const char* path) {
     return system_path(path, wide) && DeleteFileW(wide.c_str()) != 0;
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

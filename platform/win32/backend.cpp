@@ -1,7 +1,7 @@
 #include "platform/platform.h"
 
-namespace platform {
+namespace rubo::platform {
 
 const char* backend_name() { return "Win32"; }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -13,7 +13,7 @@
 #include "platform/key_queue.h"
 #include "platform/platform.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 int fill_from_input(unsigned char* buffer, int size, bool wait);
@@ -90,4 +90,4 @@ KeyQueue& console_keys() {
 // The console's settings are never changed here, so there is nothing to give back.
 void exit_at_once(int code) { std::_Exit(code); }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -11,7 +11,7 @@
 #include "platform/win32/directory_identity.h"
 #include "platform/win32/system_text.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 HeldHandle open_base(const std::string& base) {
@@ -81,4 +81,4 @@ bool ends_base(char c) { return is_separator(c) || c == ':'; }
 const DirectoryOpeners directory_openers = {open_base,   identity_of,  open_below, close_directory,
                                             remove_file, is_separator, ends_base,  levels_to_hold};
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -4,7 +4,7 @@
 
 #include "platform/win32/system_text.h"
 
-namespace platform::win32 {
+namespace rubo::platform::win32 {
 
 HANDLE hold_directory(const char* path) {
     std::string directory(path);
@@ -27,4 +27,4 @@ DirectoryIdentity identity_of(HANDLE directory) {
     return identity;
 }
 
-}  // namespace platform::win32
+}  // namespace rubo::platform::win32

@@ -7,7 +7,7 @@
 
 #include "platform/platform.h"
 
-namespace platform::win32 {
+namespace rubo::platform::win32 {
 
 // The directory `path` held open, or INVALID_HANDLE_VALUE with the last error set. A path
 // that ends in a drive's colon names that drive's current directory, an empty one the
@@ -18,4 +18,4 @@ HANDLE hold_directory(const char* path);
 // the system does not tell them.
 DirectoryIdentity identity_of(HANDLE directory);
 
-}  // namespace platform::win32
+}  // namespace rubo::platform::win32

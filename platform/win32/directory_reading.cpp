@@ -19,7 +19,7 @@
 #include "platform/win32/file_time.h"
 #include "platform/win32/system_text.h"
 
-namespace platform {
+namespace rubo::platform {
 
 struct DirectoryReading::Data {
     struct Entry {
@@ -118,4 +118,4 @@ bool read_directory(const char* directory, DirectoryReading& reading, ReadIdenti
     return true;
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

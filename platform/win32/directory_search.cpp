@@ -16,7 +16,7 @@
 #include "platform/win32/file_time.h"
 #include "platform/win32/system_text.h"
 
-namespace platform {
+namespace rubo::platform {
 
 struct Search {
     HANDLE handle;
@@ -103,4 +103,4 @@ void find_close(Search* search) {
     delete search;
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "platform/wtf8.h"
 
-namespace platform {
+namespace rubo::platform {
 
 ErrorCode last_error() { return GetLastError(); }
 
@@ -28,4 +28,4 @@ char* error_message(ErrorCode code) {
 
 void free_error_message(char* message) { delete[] message; }
 
-}  // namespace platform
+}  // namespace rubo::platform

@@ -5,7 +5,7 @@
 #include "platform/win32/file_time.h"
 #include "platform/win32/system_text.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 HANDLE handle_of(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
@@ -81,4 +81,4 @@ bool unlock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t len
                                               static_cast<DWORD>(length >> 32)) != 0;
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

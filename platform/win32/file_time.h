@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 
-namespace platform::win32 {
+namespace rubo::platform::win32 {
 
 inline FileTime file_time_of(const FILETIME& time) { return (FileTime{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
 
@@ -15,4 +15,4 @@ inline EntryDetails details_of(const WIN32_FIND_DATAW& data) {
             file_time_of(data.ftLastWriteTime), data.nFileSizeHigh, data.nFileSizeLow};
 }
 
-}  // namespace platform::win32
+}  // namespace rubo::platform::win32

@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 #include "platform/wtf8.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 // The most that one call is given: WriteFile takes any size, a console buffer less.
@@ -79,11 +79,11 @@ std::string error_carry;
 
 }  // namespace
 
-bool write_output(const void* data, std::size_t size) {
+bool write_standard_output(const void* data, std::size_t size) {
     return write_standard(STANDARD_OUTPUT, output_carry, data, size);
 }
 
-bool write_error(const void* data, std::size_t size) { return write_standard(STANDARD_ERROR, error_carry, data, size); }
+bool write_standard_error(const void* data, std::size_t size) { return write_standard(STANDARD_ERROR, error_carry, data, size); }
 
 bool is_terminal(StandardStream stream) {
     DWORD mode;
@@ -94,4 +94,4 @@ bool is_terminal(StandardStream stream) {
 // fail; so no output counts as thrown away.
 bool output_discarded() { return false; }
 
-}  // namespace platform
+}  // namespace rubo::platform

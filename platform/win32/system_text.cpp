@@ -5,7 +5,7 @@
 #include "platform/backend_helpers.h"
 #include "platform/platform.h"
 
-namespace platform::win32 {
+namespace rubo::platform::win32 {
 namespace {
 
 bool is_separator(char c) { return c == '\\' || c == '/'; }
@@ -72,4 +72,4 @@ std::uint32_t answer_wide(const WideText& text, char* buffer, std::uint32_t size
     return answer_text(bytes.data(), bytes.size(), buffer, size);
 }
 
-}  // namespace platform::win32
+}  // namespace rubo::platform::win32

@@ -7,7 +7,7 @@
 
 #include "platform/wtf8.h"
 
-namespace platform::win32 {
+namespace rubo::platform::win32 {
 
 // `text` in UTF-16 for a call that takes a text as it stands. False with last error
 // 123 (invalid name) when it is not WTF-8, and with 3 when it is null.
@@ -41,4 +41,4 @@ bool read_wide(Call call, WideText& text) {
     }
 }
 
-}  // namespace platform::win32
+}  // namespace rubo::platform::win32

@@ -2,7 +2,7 @@
 
 #include "platform/platform.h"
 
-namespace platform {
+namespace rubo::platform {
 
 bool file_time_to_local_time(FileTime time, LocalTime& local) {
     FILETIME universal{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
@@ -20,4 +20,4 @@ bool file_time_to_local_time(FileTime time, LocalTime& local) {
 
 void sleep_milliseconds(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
-}  // namespace platform
+}  // namespace rubo::platform

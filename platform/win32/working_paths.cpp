@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 #include "platform/win32/system_text.h"
 
-namespace platform {
+namespace rubo::platform {
 namespace {
 
 using win32::answer_wide;
@@ -77,4 +77,4 @@ std::uint32_t create_temp_file(const char* directory, const char* prefix, char* 
     return needed;
 }
 
-}  // namespace platform
+}  // namespace rubo::platform

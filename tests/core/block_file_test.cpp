@@ -16,6 +16,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_directory.h"
 
+using namespace rubo;
+
 #ifndef _WIN32
 #include <sys/resource.h>
 

@@ -9,6 +9,8 @@
 #include "tests/core/collection_checks.h"
 #include "tests/support/expect_child.h"
 
+using namespace rubo;
+
 namespace {
 
 std::vector<std::string> texts(BoxedVector<String>& v) {

@@ -4,6 +4,8 @@
 
 #include <climits>
 
+using namespace rubo;
+
 namespace {
 
 TEST(DateTime, FirstDifferingFieldDecides) {

@@ -6,6 +6,8 @@
 
 #include "core/list.h"
 
+using namespace rubo;
+
 // The bucket array's shape: a vector of Lists of plain records.
 
 namespace {
@@ -16,7 +18,7 @@ struct Record {
 
 }  // namespace
 
-template <> struct TypeName<Record> {
+template <> struct rubo::TypeName<Record> {
     static const char* name() { return "struct Record"; }
 };
 

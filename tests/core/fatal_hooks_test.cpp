@@ -10,16 +10,18 @@
 #include "core/startup_objects.h"
 #include "tests/support/expect_child.h"
 
+using namespace rubo;
+
 namespace {
 
 void hook_a(const char* report) {
-    write_output("a:");
-    write_output(report);
-    write_output(" ");
+    buffer_output("a:");
+    buffer_output(report);
+    buffer_output(" ");
 }
-void hook_b(const char*) { write_output("b "); }
+void hook_b(const char*) { buffer_output("b "); }
 void hook_throws(const char*) { throw std::runtime_error("hook failed"); }
-void hook_dot(const char*) { write_output("."); }
+void hook_dot(const char*) { buffer_output("."); }
 
 // 150 hooks: a, one that throws, a null one, b, then 146 dots. Only the first 100 run,
 // each once, front first, before the report is printed.

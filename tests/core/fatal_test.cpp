@@ -8,10 +8,12 @@
 #include "platform/platform.h"
 #include "tests/support/expect_child.h"
 
+using namespace rubo;
+
 namespace {
 
 RUBO_CHILD(fatal_with_format) {
-    write_output("before\r\n");  // buffered output comes out ahead of the report
+    buffer_output("before\r\n");  // buffered output comes out ahead of the report
     fatal_error("Vector<%s>[%d]\nmax_index = %d", "class String", 7, 3);
 }
 
@@ -23,9 +25,9 @@ TEST(FatalReport, PrintsTheFormattedReportAndExitsWithOne) {
 }
 
 void failing_output_hook(const char* report) {
-    write_output("hook saw: ");
-    write_output(report);
-    write_output("\r\n");
+    buffer_output("hook saw: ");
+    buffer_output(report);
+    buffer_output("\r\n");
     fatal_error("second %d", 2);
 }
 

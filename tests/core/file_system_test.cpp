@@ -11,6 +11,8 @@
 #include "tests/support/held_directory.h"
 #include "tests/support/scratch_directory.h"
 
+using namespace rubo;
+
 namespace {
 
 namespace fs = std::filesystem;

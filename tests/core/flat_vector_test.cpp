@@ -6,6 +6,8 @@
 
 #include "tests/core/collection_checks.h"
 
+using namespace rubo;
+
 namespace {
 
 using rubo::test::expect_layout;

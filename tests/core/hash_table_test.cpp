@@ -7,6 +7,8 @@
 #include "tests/core/collection_checks.h"
 #include "tests/support/expect_child.h"
 
+using namespace rubo;
+
 namespace {
 
 using Table = HashTable<int, int>;

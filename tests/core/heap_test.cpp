@@ -7,6 +7,8 @@
 
 #include "core/out_of_memory.h"
 
+using namespace rubo;
+
 // Under the address sanitizer an impossible allocation must come back as null, as it
 // does from the ordinary allocator.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }

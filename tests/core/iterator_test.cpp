@@ -7,6 +7,8 @@
 #include "core/list.h"
 #include "tests/core/collection_checks.h"
 
+using namespace rubo;
+
 namespace {
 
 List<int>& make(List<int>& list, std::initializer_list<int> items) {

@@ -9,6 +9,8 @@
 #include "core/string.h"
 #include "tests/core/collection_checks.h"
 
+using namespace rubo;
+
 namespace {
 
 using rubo::test::elements;

@@ -8,6 +8,8 @@
 
 #include "core/string.h"
 
+using namespace rubo;
+
 namespace {
 
 std::string grouped(std::int64_t value) { return String(value).text(); }

@@ -4,6 +4,8 @@
 
 #include "core/open_result.h"
 
+using namespace rubo;
+
 namespace {
 
 TEST(OpenResult, CodesWithoutAMessageOfTheirOwnAreUnknown) {

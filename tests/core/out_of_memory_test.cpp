@@ -10,6 +10,8 @@
 #include "core/startup_objects.h"
 #include "tests/support/expect_child.h"
 
+using namespace rubo;
+
 #ifndef _WIN32
 #include <termios.h>
 

@@ -5,21 +5,23 @@
 #include "core/output.h"
 #include "tests/support/child_process.h"
 
+using namespace rubo;
+
 namespace {
 
 RUBO_CHILD(output_small_writes) {
-    write_output("one\r\n");
-    write_output("two", 3);
-    write_output(nullptr);
+    buffer_output("one\r\n");
+    buffer_output("two", 3);
+    buffer_output(nullptr);
     return 7;  // the buffer reaches standard output at exit
 }
 
 RUBO_CHILD(output_large_writes) {
     std::string line(1000, 'x');
     line += "\r\n";
-    for (int i = 0; i < 200; ++i) write_output(line.data(), line.size());
+    for (int i = 0; i < 200; ++i) buffer_output(line.data(), line.size());
     std::string big(100000, 'y');
-    write_output(big.data(), big.size());
+    buffer_output(big.data(), big.size());
     flush_output();
     return 0;
 }

@@ -9,6 +9,8 @@
 
 #include "core/path_style.h"
 
+namespace rubo {
+
 struct MadeAbsolute {
     bool changed;
     std::string path;
@@ -44,3 +46,5 @@ struct PathChecks : ::testing::Test {
         }
     }
 };
+
+}  // namespace rubo

@@ -4,6 +4,8 @@
 
 #include "tests/support/child_process.h"
 
+using namespace rubo;
+
 namespace {
 
 // The generator's first values from its seed: two draws (41, 18467), (6334, 26500),

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+using namespace rubo;
+
 namespace {
 
 std::vector<std::string> sorted(std::initializer_list<const char*> items, bool descending) {

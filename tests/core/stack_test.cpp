@@ -7,6 +7,8 @@
 #include "core/file_lock.h"
 #include "tests/support/expect_child.h"
 
+using namespace rubo;
+
 namespace {
 
 TEST(Stack, PopsInReverseOrder) {

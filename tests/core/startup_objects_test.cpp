@@ -10,6 +10,8 @@
 #include "platform/platform.h"
 #include "tests/support/expect_child.h"
 
+using namespace rubo;
+
 namespace {
 
 TEST(StartupObjects, BuiltEmptyOrWithTheirTexts) {
@@ -55,7 +57,7 @@ TEST(StartupObjects, StringTable) {
 void show_release(int step, int built) {
     char text[16];
     int n = std::snprintf(text, sizeof text, "%d:%d ", step, built);
-    platform::write_output(text, static_cast<std::size_t>(n));
+    platform::write_standard_output(text, static_cast<std::size_t>(n));
 }
 
 // The objects go in the reverse of the order they were built in, also when a fatal

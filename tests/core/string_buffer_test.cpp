@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+using namespace rubo;
+
 namespace {
 
 std::string bytes(const StringBuffer& b) { return std::string(b.text(), b.length()); }

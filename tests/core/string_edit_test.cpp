@@ -4,6 +4,8 @@
 
 #include "core/string.h"
 
+using namespace rubo;
+
 namespace {
 
 std::string str(const String& s) { return std::string(s.text(), s.length()); }

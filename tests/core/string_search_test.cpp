@@ -6,6 +6,8 @@
 
 #include "core/string.h"
 
+using namespace rubo;
+
 namespace {
 
 // ---- Comparison

@@ -8,6 +8,8 @@
 
 #include "tests/support/expect_child.h"
 
+using namespace rubo;
+
 namespace {
 
 std::string str(const String& s) { return std::string(s.text(), s.length()); }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+using namespace rubo;
+
 namespace {
 
 TEST(TerminalText, ControlBytesShowAsQuestionMarks) {

@@ -6,6 +6,8 @@
 
 #include "core/hash_table.h"
 
+using namespace rubo;
+
 namespace {
 
 TEST(TypeName, SpelledAlikeOnEveryCompiler) {

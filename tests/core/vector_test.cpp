@@ -12,6 +12,8 @@
 #include "core/list.h"
 #include "tests/core/collection_checks.h"
 
+using namespace rubo;
+
 // What every storage class does alike, checked over each of them.
 
 namespace {

@@ -5,6 +5,8 @@
 #include "core/windows_paths.h"
 #include "tests/core/path_style_checks.h"
 
+using namespace rubo;
+
 namespace {
 
 using P = WindowsPaths;

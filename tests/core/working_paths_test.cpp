@@ -16,6 +16,8 @@
 #include "tests/support/current_directory_guard.h"
 #include "tests/support/scratch_directory.h"
 
+using namespace rubo;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -48,15 +50,15 @@ RUBO_CHILD(working_paths_report) {
     const char drive[] = {program_drive(), 0};
     for (const char* field : {command_interpreter().text(), windows_directory().text(), program_path().text(),
                               program_directory().text(), program_name().text(), drive}) {
-        write_output(field);
-        write_output("\n");
+        buffer_output(field);
+        buffer_output("\n");
     }
     program_path() = "changed";
     windows_directory() = "changed";
     init_working_paths();
-    write_output(program_path().text());
-    write_output("\n");
-    write_output(windows_directory().text());
+    buffer_output(program_path().text());
+    buffer_output("\n");
+    buffer_output(windows_directory().text());
     return 0;
 }
 

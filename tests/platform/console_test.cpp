@@ -5,6 +5,8 @@
 #include "platform/platform.h"
 #include "tests/support/child_process.h"
 
+using namespace rubo;
+
 #ifndef _WIN32
 #include <signal.h>
 #include <termios.h>
@@ -14,7 +16,7 @@
 
 namespace {
 
-void show(const std::string& text) { platform::write_output(text.data(), text.size()); }
+void show(const std::string& text) { platform::write_standard_output(text.data(), text.size()); }
 
 // Reads the keys of a standard input that holds "y", Escape and Ctrl+C's byte.
 RUBO_CHILD(keys_from_input) {

@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 #include "tests/support/scratch_directory.h"
 
+using namespace rubo;
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>

@@ -9,6 +9,8 @@
 #include "platform/platform.h"
 #include "tests/support/scratch_directory.h"
 
+using namespace rubo;
+
 #ifndef _WIN32
 #include <unistd.h>
 #endif

@@ -4,6 +4,8 @@
 
 #include "platform/platform.h"
 
+using namespace rubo;
+
 namespace {
 
 std::string message_for(platform::ErrorCode code) {

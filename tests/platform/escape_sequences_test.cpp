@@ -5,6 +5,8 @@
 
 #include <string>
 
+using namespace rubo;
+
 namespace {
 
 using platform::posix::EscapeSequences;

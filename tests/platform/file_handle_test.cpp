@@ -13,6 +13,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_directory.h"
 
+using namespace rubo;
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -231,7 +233,7 @@ RUBO_CHILD(sharing_from_another_process) {
     report += platform::lock_file_region(file, 5, 10) ? "locked " : std::to_string(platform::last_error()) + " ";
     report += platform::lock_file_region(file, 10, 10) ? "locked" : std::to_string(platform::last_error());
     platform::close_file(file);
-    platform::write_output(report.data(), report.size());
+    platform::write_standard_output(report.data(), report.size());
     return 0;
 }
 

@@ -6,6 +6,8 @@
 #include <deque>
 #include <string>
 
+using namespace rubo;
+
 namespace {
 
 // What the fake input hands out, call by call: a chunk of bytes, "" for nothing yet,

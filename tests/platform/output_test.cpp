@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+using namespace rubo;
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
@@ -61,8 +63,8 @@ TEST(Output, ConsoleShowsEveryNameAsItIs) {
     const HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
     SetStdHandle(STD_OUTPUT_HANDLE, screen);
     const std::string text = "файл 文件 😀 café";
-    const bool written = platform::write_output(text.data(), text.size() - 1) &&
-                         platform::write_output(text.data() + text.size() - 1, 1);
+    const bool written = platform::write_standard_output(text.data(), text.size() - 1) &&
+                         platform::write_standard_output(text.data() + text.size() - 1, 1);
     SetStdHandle(STD_OUTPUT_HANDLE, saved);
     EXPECT_TRUE(written);
     const std::wstring expected = rubo::test::wide_name(text);

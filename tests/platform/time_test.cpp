@@ -7,6 +7,8 @@
 
 #include "platform/platform.h"
 
+using namespace rubo;
+
 namespace {
 
 // 15 July 2001, 12:34:56 universal time, as a file time.

@@ -4,6 +4,8 @@
 
 #include "platform/platform.h"
 
+using namespace rubo;
+
 namespace {
 
 struct MatchCase {

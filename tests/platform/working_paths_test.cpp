@@ -10,6 +10,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_directory.h"
 
+using namespace rubo;
+
 #ifdef _WIN32
 #include <windows.h>
 #endif

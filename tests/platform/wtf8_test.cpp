@@ -6,6 +6,8 @@
 
 #include "platform/wtf8.h"
 
+using namespace rubo;
+
 namespace {
 
 using Units = std::vector<std::uint16_t>;

@@ -9,6 +9,8 @@
 #include "tests/core/local_write_time.h"
 #include "tests/support/scratch_directory.h"
 
+using namespace rubo;
+
 namespace {
 
 using rubo::test::ScratchDirectory;

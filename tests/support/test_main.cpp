@@ -2,6 +2,8 @@
 
 #include "tests/support/child_process.h"
 
+using namespace rubo;
+
 int main(int argc, char** argv) {
     int exit_code = 0;
     if (rubo::test::run_child_if_asked(argc, argv, exit_code)) return exit_code;
