@@ -10,10 +10,6 @@
 
 namespace rubo::platform::posix {
 
-// The file-time constants, by the names the backend's files use them by.
-using platform::EPOCH_DIFFERENCE;
-using platform::TICKS_PER_SECOND;
-
 struct FileStatus {
     mode_t mode = 0;
     std::uint64_t size = 0;

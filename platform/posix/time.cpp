@@ -3,12 +3,10 @@
 
 #include "platform/backend_helpers.h"
 #include "platform/platform.h"
-#include "platform/posix/file_status.h"
 
 namespace rubo::platform {
 
 bool file_time_to_local_time(FileTime time, LocalTime& local) {
-    using posix::EPOCH_DIFFERENCE, posix::TICKS_PER_SECOND;
     // The same limit as Windows sets, well inside what the calendar fields can hold.
     tm fields{};
     time_t seconds = static_cast<time_t>(static_cast<std::int64_t>(time / TICKS_PER_SECOND) - EPOCH_DIFFERENCE);

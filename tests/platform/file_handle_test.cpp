@@ -85,7 +85,7 @@ TEST(FileHandle, ReadsWritesSeeksAndCuts) {
     platform::FileTime written = 0;
     EXPECT_TRUE(platform::get_last_write_time(file, written));
     auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch());
-    platform::FileTime now = (static_cast<platform::FileTime>(seconds.count()) + 11644473600u) * 10000000u;
+    platform::FileTime now = (static_cast<platform::FileTime>(seconds.count()) + platform::EPOCH_DIFFERENCE) * platform::TICKS_PER_SECOND;
     EXPECT_LT(written, now + 600000000u);
     EXPECT_GT(written, now - 600000000u);
     EXPECT_TRUE(platform::close_file(file));

@@ -12,7 +12,7 @@ using namespace rubo;
 namespace {
 
 // 15 July 2001, 12:34:56 universal time, as a file time.
-constexpr platform::FileTime MIDSUMMER_2001 = (995200496ull + 11644473600ull) * 10000000ull + 1234567;
+constexpr platform::FileTime MIDSUMMER_2001 = (995200496ull + platform::EPOCH_DIFFERENCE) * platform::TICKS_PER_SECOND + 1234567;
 
 TEST(LocalTime, BreaksDownFileTimes) {
     platform::LocalTime local;
