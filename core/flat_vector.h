@@ -203,7 +203,7 @@ private:
         return place < 0 ? 0 : place;
     }
     bool valid_range(std::int32_t first, std::int32_t last) const {
-        return first < last && this->count > 1 && first >= 0 && last < this->count;
+        return this->count > 1 && 0 <= first && first < last && last < this->count;
     }
     void zero_from(std::int32_t first, std::int32_t end) {
         for (std::int32_t i = first; i < end; ++i) items[start + i] = T();

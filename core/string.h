@@ -36,6 +36,12 @@ using FindFlags = std::uint32_t;
 inline constexpr FindFlags FIND_IGNORE_CASE = 0x01;  // compare through to_upper
 inline constexpr FindFlags FIND_SKIP_QUOTED = 0x10;  // ignore text between double quotes
 
+// An integer type whose every value a 64-bit signed number holds, and that is no truth
+// value or character: the numbers a String may be made from.
+template <class T>
+concept CountingNumber = std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char> &&
+                         (std::is_signed_v<T> || sizeof(T) < sizeof(std::int64_t));
+
 class String {
 public:
     // ---- Construction, release and assignment
@@ -45,9 +51,7 @@ public:
     // Decimal text of the value with a comma between groups of three digits, from five
     // digits on: 1234 stays "1234", 12345 gives "12,345".
     explicit String(std::int64_t value);
-    template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char> &&
-                 (std::is_signed_v<T> || sizeof(T) < sizeof(std::int64_t)))
+    template <CountingNumber T>
     explicit String(T value) : String(static_cast<std::int64_t>(value)) {}
     String(const String& other);
     String(String&& other) noexcept;
