@@ -339,17 +339,13 @@ int run(int argc, char** argv) {
     }
     buffer_output(banner);
     switch (command.request) {
-        case Request::RUN:
-            return delete_specified(command.specification);
-        case Request::DRY_RUN:
-            return list_specified(command.specification);
+        case Request::RUN: return delete_specified(command.specification);
+        case Request::DRY_RUN: return list_specified(command.specification);
         case Request::HELP:
             buffer_output(usage);
             buffer_output(help);
             return EXIT_DONE;
-        default:
-            buffer_output(usage);
-            return EXIT_USAGE;
+        default: buffer_output(usage); return EXIT_USAGE;
     }
 }
 

@@ -68,21 +68,11 @@ OpenResult BlockFile::fail_open(OpenResult code, OpenFlags flags) {
 // error says why); the name field then holds the directory it was to be made in.
 bool BlockFile::resolve_name(const char* name, std::uint32_t name_mode) {
     switch (name_mode) {
-        case OPEN_TEMP_FILE:
-            name_ = temp_directory();
-            break;
-        case OPEN_TEMP_FILE_IN_NAMED:
-            name_ = name;
-            break;
-        case OPEN_TEMP_FILE_BESIDE:
-            name_ = directory_part(name);
-            break;
-        case OPEN_IN_TEMP_DIRECTORY:
-            name_ = join_path(temp_directory().text(), name);
-            return true;
-        default:
-            name_ = name;
-            return true;
+        case OPEN_TEMP_FILE: name_ = temp_directory(); break;
+        case OPEN_TEMP_FILE_IN_NAMED: name_ = name; break;
+        case OPEN_TEMP_FILE_BESIDE: name_ = directory_part(name); break;
+        case OPEN_IN_TEMP_DIRECTORY: name_ = join_path(temp_directory().text(), name); return true;
+        default: name_ = name; return true;
     }
     String temporary = temp_file_name(name_.text());
     if (temporary.length() == 0) return false;

@@ -53,10 +53,10 @@ inline constexpr OpenFlags OPEN_NO_SHARING_RETRIES = 0x1000;
 // Name mode (the three top bits as one value). The temporary-file modes create a new
 // empty file with a unique "KWB" name first and then open it, replacing it.
 inline constexpr OpenFlags OPEN_NAME_MODE_MASK = 0xE0000000;
-inline constexpr OpenFlags OPEN_TEMP_FILE = 0x20000000;            // in the temporary directory; name unused
-inline constexpr OpenFlags OPEN_TEMP_FILE_IN_NAMED = 0x40000000;   // in the directory the name gives
-inline constexpr OpenFlags OPEN_TEMP_FILE_BESIDE = 0x80000000;     // in the directory of the named file
-inline constexpr OpenFlags OPEN_IN_TEMP_DIRECTORY = 0xC0000000;    // the name inside the temporary directory
+inline constexpr OpenFlags OPEN_TEMP_FILE = 0x20000000;           // in the temporary directory; name unused
+inline constexpr OpenFlags OPEN_TEMP_FILE_IN_NAMED = 0x40000000;  // in the directory the name gives
+inline constexpr OpenFlags OPEN_TEMP_FILE_BESIDE = 0x80000000;    // in the directory of the named file
+inline constexpr OpenFlags OPEN_IN_TEMP_DIRECTORY = 0xC0000000;   // the name inside the temporary directory
 
 // The attribute for an ordinary file, passed through to the platform.
 inline constexpr std::uint32_t OPEN_ATTRIBUTE_NORMAL = platform::ATTRIBUTE_NORMAL;

@@ -12,8 +12,7 @@
 
 namespace rubo {
 
-template <class T>
-class BoxedVector : public Vector<T> {
+template <class T> class BoxedVector : public Vector<T> {
 public:
     BoxedVector() = default;
     ~BoxedVector() override { clear(); }
@@ -163,7 +162,6 @@ private:
     void move_slots(std::int32_t from, std::int32_t to, std::int32_t n) {
         if (n > 0) std::memmove(items + to, items + from, static_cast<std::size_t>(n) * sizeof(T*));
     }
-
 
     // Room for n elements: a new array of one and a half times n when n does not fit
     // (or when a large n would use less than a quarter of it), else the elements are

@@ -15,8 +15,7 @@
 
 namespace rubo {
 
-template <class T>
-class Collection {
+template <class T> class Collection {
 public:
     Collection() = default;
     Collection(const Collection&) = delete;

@@ -3,7 +3,7 @@
 namespace rubo {
 
 int compare_date_times(const DateTime& first, const DateTime& second) {
-    const std::int32_t DateTime::*const fields[] = {&DateTime::year, &DateTime::month, &DateTime::day,
+    const std::int32_t DateTime::*const fields[] = {&DateTime::year, &DateTime::month,  &DateTime::day,
                                                     &DateTime::hour, &DateTime::minute, &DateTime::second};
     for (const auto field : fields) {
         // Compared, not subtracted: a difference of two 32-bit fields may not fit one.

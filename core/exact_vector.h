@@ -12,8 +12,7 @@
 
 namespace rubo {
 
-template <class T>
-class ExactVector : public Vector<T> {
+template <class T> class ExactVector : public Vector<T> {
 public:
     ExactVector() = default;
     ~ExactVector() override { clear(); }

@@ -14,7 +14,7 @@ bool erase_file(const char* path);
 namespace platform {
 class DirectoryChain;
 struct DirectoryIdentity;
-}
+}  // namespace platform
 
 // Deletes files found below directories, one after another, and never anything outside
 // them: the first `base_length` characters of a path name the directory the file was

@@ -14,8 +14,7 @@
 
 namespace rubo {
 
-template <class T>
-class FlatVector : public Vector<T> {
+template <class T> class FlatVector : public Vector<T> {
     static_assert(std::is_trivially_copyable_v<T>, "FlatVector moves its values bit for bit");
 
 public:

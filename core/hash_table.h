@@ -16,8 +16,7 @@
 
 namespace rubo {
 
-template <class Element, class Key>
-struct Bucket {
+template <class Element, class Key> struct Bucket {
     Key key;
     List<Bucket>* list;  // the bucket List whose node holds this record
     Bucket* next;        // table order
@@ -25,8 +24,7 @@ struct Bucket {
     Element value;
 };
 
-template <class Element, class Key>
-class HashTable : public Collection<Element> {
+template <class Element, class Key> class HashTable : public Collection<Element> {
 public:
     using Entry = Bucket<Element, Key>;
     using BucketList = List<Entry>;
@@ -159,7 +157,7 @@ public:
         return true;
     }
 
-    std::int32_t bucket_count = 0;   // buckets the array was last built with
+    std::int32_t bucket_count = 0;    // buckets the array was last built with
     ExactVector<BucketList> buckets;  // one List of entries per bucket
     Entry* first = nullptr;           // table order
     Entry* last = nullptr;

@@ -16,8 +16,7 @@ namespace rubo {
 
 template <class T> class Collection;
 
-template <class T, class Seen = T>
-struct Iterator {
+template <class T, class Seen = T> struct Iterator {
     // Stands before the first element; a null collection gives an empty walk.
     explicit Iterator(Collection<T>* walked) : collection(walked) {
         if (collection != nullptr) collection->begin_forward(position);

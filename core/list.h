@@ -16,8 +16,7 @@ namespace rubo {
 template <class T>
 concept PlainRecord = std::is_class_v<T> && std::is_trivially_copyable_v<T>;
 
-template <class T>
-class List : public Collection<T> {
+template <class T> class List : public Collection<T> {
 public:
     struct Node {
         Node* prev = nullptr;  // towards head
@@ -30,14 +29,8 @@ public:
 
     // Whole-list copies, for lists of plain records only: the target gets nodes of its
     // own holding the same values in the same order.
-    List(const List& other)
-        requires PlainRecord<T>
-        : List() {
-        copy_nodes(other);
-    }
-    List& operator=(const List& other)
-        requires PlainRecord<T>
-    {
+    List(const List& other) requires PlainRecord<T> : List() { copy_nodes(other); }
+    List& operator=(const List& other) requires PlainRecord<T> {
         if (this != &other) {
             clear();
             copy_nodes(other);

@@ -27,14 +27,14 @@ const char* open_result_text(OpenResult code) {
 
 OpenResult open_result_from_error(std::uint32_t error) {
     switch (error) {
-    case 2: return OPEN_NOT_FOUND;
-    case 3: return OPEN_NO_DIRECTORY;
-    case 4: return OPEN_TOO_MANY_FILES;
-    case 32: return OPEN_LOCKED;
-    case 80: return OPEN_ALREADY_EXISTS;
-    case 87: return OPEN_INVALID_PARAMETER;
-    case 123: return OPEN_INVALID_NAME;
-    default: return OPEN_UNKNOWN_ERROR;
+        case 2: return OPEN_NOT_FOUND;
+        case 3: return OPEN_NO_DIRECTORY;
+        case 4: return OPEN_TOO_MANY_FILES;
+        case 32: return OPEN_LOCKED;
+        case 80: return OPEN_ALREADY_EXISTS;
+        case 87: return OPEN_INVALID_PARAMETER;
+        case 123: return OPEN_INVALID_NAME;
+        default: return OPEN_UNKNOWN_ERROR;
     }
 }
 

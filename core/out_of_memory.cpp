@@ -92,7 +92,9 @@ void install_out_of_memory_handler() {
 
 void* operator new(std::size_t size) { return rubo::allocate(size); }
 void* operator new[](std::size_t size) { return rubo::allocate(size); }
-void* operator new(std::size_t size, std::align_val_t alignment) { return rubo::allocate_aligned_or_report(size, alignment); }
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    return rubo::allocate_aligned_or_report(size, alignment);
+}
 void* operator new[](std::size_t size, std::align_val_t alignment) {
     return rubo::allocate_aligned_or_report(size, alignment);
 }

@@ -32,11 +32,12 @@ bool begins_recursion_suffix(const char* text, int length, int index) {
 
 }  // namespace
 
-template <class Rules>
-int PathStyle<Rules>::separator_before(const char* text, int length, SuffixSlash suffix_slash) {
+template <class Rules> int PathStyle<Rules>::separator_before(const char* text, int length, SuffixSlash suffix_slash) {
     if (length <= 0) return -1;
     for (int i = length - 1; i >= 0; --i)
-        if (Rules::is_separator(text[i]) && !(suffix_slash == SuffixSlash::SKIPPED && begins_recursion_suffix(text, length, i))) return i;
+        if (Rules::is_separator(text[i]) &&
+            !(suffix_slash == SuffixSlash::SKIPPED && begins_recursion_suffix(text, length, i)))
+            return i;
     if constexpr (Rules::has_drives) {
         const void* colon = std::memchr(text, ':', static_cast<std::size_t>(length));
         if (colon != nullptr) return static_cast<int>(static_cast<const char*>(colon) - text);
@@ -46,8 +47,7 @@ int PathStyle<Rules>::separator_before(const char* text, int length, SuffixSlash
 
 // Whether the separator (or drive colon) at separator_index ends a root, which a
 // directory keeps: C: and C:\ with drives, the leading separator without.
-template <class Rules>
-bool PathStyle<Rules>::ends_root(const char* text, int separator_index) {
+template <class Rules> bool PathStyle<Rules>::ends_root(const char* text, int separator_index) {
     if constexpr (Rules::has_drives)
         return text[separator_index] == ':' || (separator_index > 0 && text[separator_index - 1] == ':');
     else
@@ -55,24 +55,18 @@ bool PathStyle<Rules>::ends_root(const char* text, int separator_index) {
 }
 
 // Appends the directory and, unless it already ends with one, a separator.
-template <class Rules>
-void PathStyle<Rules>::append_directory(String& out, const char* directory) {
+template <class Rules> void PathStyle<Rules>::append_directory(String& out, const char* directory) {
     out.append(directory);
     if (!Rules::is_separator(last_char(directory))) out.append(Rules::separator);
 }
 
-template <class Rules>
-int PathStyle<Rules>::last_separator(const String& path) {
+template <class Rules> int PathStyle<Rules>::last_separator(const String& path) {
     return separator_before(path.text(), path.length(), SuffixSlash::SEPARATES);
 }
 
-template <class Rules>
-int PathStyle<Rules>::file_name_start(const String& path) {
-    return last_separator(path) + 1;
-}
+template <class Rules> int PathStyle<Rules>::file_name_start(const String& path) { return last_separator(path) + 1; }
 
-template <class Rules>
-String PathStyle<Rules>::directory_part(const char* path) {
+template <class Rules> String PathStyle<Rules>::directory_part(const char* path) {
     const int separator_index = separator_before(path, text_length(path), SuffixSlash::SEPARATES);
     String directory;
     if (separator_index >= 0)
@@ -80,13 +74,12 @@ String PathStyle<Rules>::directory_part(const char* path) {
     return directory;
 }
 
-template <class Rules>
-String PathStyle<Rules>::file_name_part(const char* path) {
-    return String(path != nullptr ? path + separator_before(path, text_length(path), SuffixSlash::SEPARATES) + 1 : nullptr);
+template <class Rules> String PathStyle<Rules>::file_name_part(const char* path) {
+    return String(path != nullptr ? path + separator_before(path, text_length(path), SuffixSlash::SEPARATES) + 1
+                                  : nullptr);
 }
 
-template <class Rules>
-String PathStyle<Rules>::join_path(const char* directory, const char* name) {
+template <class Rules> String PathStyle<Rules>::join_path(const char* directory, const char* name) {
     if (directory == nullptr || directory[0] == 0) return String(name);
     if (name == nullptr || name[0] == 0) return String(directory);
     String joined(directory);
@@ -100,13 +93,9 @@ String PathStyle<Rules>::join_path(const char* directory, const char* name) {
     return joined;
 }
 
-template <class Rules>
-void PathStyle<Rules>::strip_directory(String& path) {
-    path.remove_left(file_name_start(path));
-}
+template <class Rules> void PathStyle<Rules>::strip_directory(String& path) { path.remove_left(file_name_start(path)); }
 
-template <class Rules>
-int PathStyle<Rules>::extension_position(const char* path) {
+template <class Rules> int PathStyle<Rules>::extension_position(const char* path) {
     if (path == nullptr) return -1;
     int dot = -1;
     for (int i = 0; path[i] != 0; ++i) {
@@ -118,22 +107,19 @@ int PathStyle<Rules>::extension_position(const char* path) {
     return dot;
 }
 
-template <class Rules>
-bool PathStyle<Rules>::strip_extension(String& path) {
+template <class Rules> bool PathStyle<Rules>::strip_extension(String& path) {
     const int dot = extension_position(path.text());
     if (dot < 0) return false;
     path.set_length(dot);
     return true;
 }
 
-template <class Rules>
-char PathStyle<Rules>::drive_letter(const char* path) {
+template <class Rules> char PathStyle<Rules>::drive_letter(const char* path) {
     if (!Rules::has_drives || path == nullptr || !is_letter(path[0]) || path[1] != ':') return 0;
     return to_upper(path[0]);
 }
 
-template <class Rules>
-bool PathStyle<Rules>::is_absolute_path(const char* path) {
+template <class Rules> bool PathStyle<Rules>::is_absolute_path(const char* path) {
     if (path == nullptr) return false;
     const char* start = skip_blanks(path);
     if (start[0] == 0) return false;
@@ -144,8 +130,7 @@ bool PathStyle<Rules>::is_absolute_path(const char* path) {
         return Rules::is_separator(start[0]);
 }
 
-template <class Rules>
-bool PathStyle<Rules>::make_absolute_path(String& path, const char* base) {
+template <class Rules> bool PathStyle<Rules>::make_absolute_path(String& path, const char* base) {
     path.trim_left();
     path.trim_right();
     if (path.length() == 0 || base == nullptr) return false;
@@ -179,8 +164,7 @@ bool PathStyle<Rules>::make_absolute_path(String& path, const char* base) {
     return true;
 }
 
-template <class Rules>
-String PathStyle<Rules>::cut_line_directory(String& line) {
+template <class Rules> String PathStyle<Rules>::cut_line_directory(String& line) {
     const int separator_index = separator_before(line.text(), line.length(), SuffixSlash::SKIPPED);
     if (separator_index <= 0) return String();
     String directory = line.cut(0, separator_index + 1);
@@ -193,8 +177,7 @@ String PathStyle<Rules>::cut_line_directory(String& line) {
     return directory;
 }
 
-template <class Rules>
-int PathStyle<Rules>::compare_paths(const String& first, const String& second) {
+template <class Rules> int PathStyle<Rules>::compare_paths(const String& first, const String& second) {
     return first.compare(second, Rules::letter_case);
 }
 

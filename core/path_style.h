@@ -11,8 +11,7 @@
 
 namespace rubo {
 
-template <class Rules>
-class PathStyle {
+template <class Rules> class PathStyle {
 public:
     // The separator this style writes when it joins paths.
     static constexpr char separator = Rules::separator;

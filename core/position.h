@@ -18,8 +18,7 @@ struct Position {
 // Steps of a walk over linked records (a List's nodes, a hash table's entries): each
 // record has `prev`, `next` and the element itself in `value`; a slot holds a record's
 // address.
-template <class Link>
-struct LinkedWalk {
+template <class Link> struct LinkedWalk {
     static Link* at(std::intptr_t slot) { return reinterpret_cast<Link*>(slot); }
     static auto* value_of(Link* link) { return link != nullptr ? &link->value : nullptr; }
     static void set(Position& position, Link* current, Link* following, Link* preceding) {

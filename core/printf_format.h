@@ -9,8 +9,7 @@ namespace rubo {
 #define RUBO_PRINTF_FORMAT(format_index, first_argument) \
     __attribute__((format(gnu_printf, format_index, first_argument)))
 #elif defined(__GNUC__)
-#define RUBO_PRINTF_FORMAT(format_index, first_argument) \
-    __attribute__((format(printf, format_index, first_argument)))
+#define RUBO_PRINTF_FORMAT(format_index, first_argument) __attribute__((format(printf, format_index, first_argument)))
 #else
 #define RUBO_PRINTF_FORMAT(format_index, first_argument)
 #endif

@@ -11,8 +11,7 @@
 
 namespace rubo {
 
-template <class T>
-class Stack : public List<T> {
+template <class T> class Stack : public List<T> {
 public:
     // Keeps the n elements nearest the top, removing from the bottom; answers how many
     // went.

@@ -14,10 +14,8 @@ int objects_built = 0;
 // One start-up object. Each is a function-local static, so its destruction is
 // registered with the exit-time list the moment its construction ends. Strings take
 // their initial text; the containers start empty.
-template <class T>
-struct StartupObject {
-    StartupObject(int step, const char* text)
-        requires std::is_same_v<T, String>
+template <class T> struct StartupObject {
+    StartupObject(int step, const char* text) requires std::is_same_v<T, String>
         : object(text), step(step), built(++objects_built) {}
     StartupObject(int step, const char*) : step(step), built(++objects_built) {}
     ~StartupObject() {
@@ -33,8 +31,7 @@ struct StartupObject {
 
 // The object of one step, built on the first call; the text, where given, is its
 // initial content.
-template <int step, class T>
-T& startup_object(const char* text = nullptr) {
+template <int step, class T> T& startup_object(const char* text = nullptr) {
     static StartupObject<T> row(step, text);
     return row.object;
 }
@@ -52,7 +49,9 @@ String& program_name() { return startup_object<11, String>(); }
 String& windows_directory() { return startup_object<12, String>(); }
 String& command_interpreter() { return startup_object<13, String>(); }
 FlatVector<void*>& pointer_vector() { return startup_object<14, FlatVector<void*>>(); }
-HashTable<Callback, std::uint32_t>& callback_table() { return startup_object<15, HashTable<Callback, std::uint32_t>>(); }
+HashTable<Callback, std::uint32_t>& callback_table() {
+    return startup_object<15, HashTable<Callback, std::uint32_t>>();
+}
 
 void set_startup_trace(StartupTrace trace) { startup_trace = trace; }
 
@@ -81,11 +80,11 @@ namespace {
 }  // namespace
 
 const char* const string_table[string_table_size] = {
-    whitespace, "\r\n", "\r\n\r\n", " ,-;>\t", "0123456789",
-    "Zero", "One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight", "Nine", "Ten",
-    "Eleven", "Twelve", "Thirteen", "Fourteen", "Fifteen", "Sixteen", "Seventeen", "Eighteen", "Nineteen",
-    "Twenty", "Thirty", "Forty", "Fifty", "Sixty", "Seventy", "Eighty", "Ninety",
-    "M", "CM", "D", "CD", "C", "XC", "L", "XL", "X", "IX", "V", "IV", "I",
+    whitespace, "\r\n",    "\r\n\r\n",  " ,-;>\t",  "0123456789", "Zero",   "One",    "Two",    "Three",    "Four",
+    "Five",     "Six",     "Seven",     "Eight",    "Nine",       "Ten",    "Eleven", "Twelve", "Thirteen", "Fourteen",
+    "Fifteen",  "Sixteen", "Seventeen", "Eighteen", "Nineteen",   "Twenty", "Thirty", "Forty",  "Fifty",    "Sixty",
+    "Seventy",  "Eighty",  "Ninety",    "M",        "CM",         "D",      "CD",     "C",      "XC",       "L",
+    "XL",       "X",       "IX",        "V",        "IV",         "I",
 };
 
 const char* const month_names[12] = {"January", "February", "March",     "April",   "May",      "June",

@@ -18,9 +18,9 @@ constexpr const char* module_name = "Core";
 constexpr int index_check_line = 656;
 constexpr int length_check_line = 716;
 
-constexpr int slack = 25;               // bytes beyond the length on every reallocation
-constexpr int shrink_tolerance = 512;   // how far below the capacity a length may fall
-constexpr int format_work_size = 32768; // printf-style output is cut to one byte less
+constexpr int slack = 25;                // bytes beyond the length on every reallocation
+constexpr int shrink_tolerance = 512;    // how far below the capacity a length may fall
+constexpr int format_work_size = 32768;  // printf-style output is cut to one byte less
 
 // The length of a zero-terminated text, as a String length.
 int text_length(const char* text) {
@@ -141,8 +141,7 @@ int String::update_length() {
     }
     // An outside routine that wrote no terminator leaves the last byte as the end.
     const void* terminator = std::memchr(data_, 0, capacity_);
-    set_length(terminator != nullptr ? static_cast<int>(static_cast<const char*>(terminator) - data_)
-                                     : capacity_ - 1);
+    set_length(terminator != nullptr ? static_cast<int>(static_cast<const char*>(terminator) - data_) : capacity_ - 1);
     return length_;
 }
 

@@ -51,8 +51,7 @@ public:
     // Decimal text of the value with a comma between groups of three digits, from five
     // digits on: 1234 stays "1234", 12345 gives "12,345".
     explicit String(std::int64_t value);
-    template <CountingNumber T>
-    explicit String(T value) : String(static_cast<std::int64_t>(value)) {}
+    template <CountingNumber T> explicit String(T value) : String(static_cast<std::int64_t>(value)) {}
     String(const String& other);
     String(String&& other) noexcept;
     ~String();

@@ -14,8 +14,7 @@ namespace {
 // Three-way comparison of a String's bytes (null when it has no storage) with another
 // text of a known length. The terminator of the shorter side takes part; bytes compare
 // as unsigned values, folded A-Z to a-z unless the comparison is case-sensitive.
-int compare_texts(const char* data, int length, const char* other, int other_length, Case letter_case,
-                  int max_count) {
+int compare_texts(const char* data, int length, const char* other, int other_length, Case letter_case, int max_count) {
     if (other_length == 0) return length > 0 ? 1 : 0;
     if (data == nullptr) return -1;
     const int n = std::min(std::min(other_length, length) + 1, max_count);
@@ -73,7 +72,8 @@ int String::find_last(char c, int start, FindFlags flags) const {
             inside_quotes = !inside_quotes;
             continue;
         }
-        if (!inside_quotes && same_char(here, c, (flags & FIND_IGNORE_CASE) != 0 ? Case::INSENSITIVE : Case::SENSITIVE)) return i;
+        if (!inside_quotes && same_char(here, c, (flags & FIND_IGNORE_CASE) != 0 ? Case::INSENSITIVE : Case::SENSITIVE))
+            return i;
     }
     return -1;
 }

@@ -17,8 +17,7 @@
 
 namespace rubo {
 
-template <class T>
-class Vector : public Collection<T> {
+template <class T> class Vector : public Collection<T> {
 public:
     using Compare = int (*)(const void* first, const void* second);
 
@@ -181,8 +180,7 @@ protected:
     static std::int32_t slot_count(std::int64_t n) { return n < INT32_MAX ? static_cast<std::int32_t>(n) : INT32_MAX; }
     // Copies `kept` storage slots into another array, slot `first` first and wrapping
     // round, so that the copy begins with what stood at `first`.
-    template <class Slot>
-    static void copy_wrapped(Slot* to, const Slot* from, std::int32_t first, std::int32_t kept) {
+    template <class Slot> static void copy_wrapped(Slot* to, const Slot* from, std::int32_t first, std::int32_t kept) {
         std::int32_t tail = kept - first;
         if (tail > 0) std::memcpy(to, from + first, static_cast<std::size_t>(tail) * sizeof(Slot));
         if (first > 0) std::memcpy(to + tail, from, static_cast<std::size_t>(first) * sizeof(Slot));

@@ -23,23 +23,23 @@ void expect(bool holds, const char* style, const char* what, const std::string& 
     std::abort();
 }
 
-bool starts_with(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+bool starts_with(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
 bool ends_with(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // A name as a directory entry could be called in the style: no separator (nor, with
 // drives, a colon), never empty.
-template <class Style>
-std::string entry_name(const std::string& text, bool has_drives) {
+template <class Style> std::string entry_name(const std::string& text, bool has_drives) {
     std::string name;
     for (char c : text)
         if (!Style::is_separator(c) && !(has_drives && c == ':')) name += c;
     return name.empty() ? std::string("n") : name;
 }
 
-template <class Style>
-void check_style(const char* style, bool has_drives, const std::vector<std::string>& texts) {
+template <class Style> void check_style(const char* style, bool has_drives, const std::vector<std::string>& texts) {
     const std::string& path = texts[0];
     const std::string& base = texts[1];
     const String text(path.c_str());
@@ -52,8 +52,8 @@ void check_style(const char* style, bool has_drives, const std::vector<std::stri
     expect(name == path.substr(static_cast<std::size_t>(start)), style, "file name part", path);
     for (char c : name) expect(!Style::is_separator(c), style, "separator in the file name part", path);
     expect(starts_with(path, directory), style, "directory part is no prefix", path);
-    expect(start == 0 ? directory.empty() : directory.size() + 1 >= static_cast<std::size_t>(start),
-           style, "directory part length", path);
+    expect(start == 0 ? directory.empty() : directory.size() + 1 >= static_cast<std::size_t>(start), style,
+           "directory part length", path);
     String stripped(text);
     Style::strip_directory(stripped);
     expect(name == stripped.text(), style, "strip_directory", path);
@@ -89,7 +89,8 @@ void check_style(const char* style, bool has_drives, const std::vector<std::stri
     if (!changed) expect(std::string(made.text()) == trimmed.text(), style, "unchanged beyond the trimming", path);
     String bare_base(base.c_str());
     bare_base.trim_left();
-    const bool base_lends = Style::is_absolute_path(base.c_str()) && (!has_drives || Style::drive_letter(bare_base.text()) != 0);
+    const bool base_lends =
+        Style::is_absolute_path(base.c_str()) && (!has_drives || Style::drive_letter(bare_base.text()) != 0);
     if (base_lends && trimmed.length() > 0)
         expect(Style::is_absolute_path(made.text()), style, "not absolute after make_absolute_path", path);
 
@@ -104,8 +105,8 @@ void check_style(const char* style, bool has_drives, const std::vector<std::stri
         // The Windows style may spell a separator of the line's directory its own way.
         bool prefix = line_directory.size() <= path.size();
         for (std::size_t i = 0; prefix && i < line_directory.size(); ++i)
-            prefix = path[i] == line_directory[i] || (has_drives && Style::is_separator(path[i]) &&
-                                                      Style::is_separator(line_directory[i]));
+            prefix = path[i] == line_directory[i] ||
+                     (has_drives && Style::is_separator(path[i]) && Style::is_separator(line_directory[i]));
         expect(prefix && ends_with(path, rest), style, "line directory and rest", path);
         const std::size_t between = path.size() - line_directory.size() - rest.size();
         expect(between == 0 || (between == 1 && Style::is_separator(path[line_directory.size()])), style,
@@ -120,7 +121,8 @@ void check_style(const char* style, bool has_drives, const std::vector<std::stri
     const int forward = Style::compare_paths(text, other);
     const int backward = Style::compare_paths(other, text);
     expect((forward > 0) == (backward < 0) && (forward == 0) == (backward == 0), style, "compare_paths symmetry", path);
-    if (Style::letter_case == Case::SENSITIVE) expect((forward == 0) == (path == base), style, "compare_paths equality", path);
+    if (Style::letter_case == Case::SENSITIVE)
+        expect((forward == 0) == (path == base), style, "compare_paths equality", path);
     expect((Style::drive_letter(path.c_str()) != 0) ==
                (has_drives && path.size() >= 2 && path[1] == ':' &&
                 ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))),

@@ -43,10 +43,10 @@ void make_tree() {
     if (mkdtemp(pattern) == nullptr) std::abort();
     tree_root = pattern;
     std::atexit(remove_tree);
-    const char* files[] = {"a.obj",          "A.OBJ",        "b.res",         "x.objx",          "a b.obj",
-                           "semi;colon.obj", "star*.obj",    "what?.res",     "src/a.obj",       "src/c.res",
-                           "src/deep/d.obj", "src/deep/e.o", "Src/f.obj",     "x;y/g.obj",       "sp ace/h.res",
-                           "sp ace/s/i.obj", "q?/j.obj",     "s/ /s.obj",     "s/k.obj /s",      "s/dots..obj"};
+    const char* files[] = {"a.obj",          "A.OBJ",        "b.res",     "x.objx",     "a b.obj",
+                           "semi;colon.obj", "star*.obj",    "what?.res", "src/a.obj",  "src/c.res",
+                           "src/deep/d.obj", "src/deep/e.o", "Src/f.obj", "x;y/g.obj",  "sp ace/h.res",
+                           "sp ace/s/i.obj", "q?/j.obj",     "s/ /s.obj", "s/k.obj /s", "s/dots..obj"};
     std::size_t size = 1;
     for (const char* name : files) {
         const fs::path path = fs::path(tree_root) / name;
@@ -105,8 +105,7 @@ bool real_directories_between(const std::string& path, std::size_t base) {
     return true;
 }
 
-template <class T>
-std::vector<T> items(Collection<T>& collection) {
+template <class T> std::vector<T> items(Collection<T>& collection) {
     std::vector<T> out;
     for (Iterator<T> walk(&collection); walk.next();) out.push_back(*walk.element);
     return out;
@@ -129,8 +128,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((choice & 0x04) != 0) flags |= RESOLVE_NO_LINE_NUMBERS;
     if ((choice & 0x08) != 0) flags |= RESOLVE_ALLOW_DUPLICATES;
     if ((choice & 0x10) != 0) flags |= RESOLVE_REPORT_EMPTY;
-    const std::string defaults[] = {tree_root,       tree_root + "/src", "",   tree_root + "/none",
-                                    "src",           tree_root + "/",    tree_root + "/link", tree_root + "/a.obj"};
+    const std::string defaults[] = {
+        tree_root,           tree_root + "/src",  "", tree_root + "/none", "src", tree_root + "/",
+        tree_root + "/link", tree_root + "/a.obj"};
     const std::string& default_directory = defaults[choice >> 5];
 
     List<String> files;

@@ -145,9 +145,9 @@ void step_once(Input& in, String& s, std::string& model, String& other, std::str
             const int pos = in.number(length), count = in.number(length), n = std::min(in.number(8), 64);
             const char c = in.character();
             const bool done = s.replace_fill(pos, count, c, n);
-            expect(done == model_replace(model, pos, count, std::string(static_cast<std::size_t>(std::max(n, 0)), c),
-                                         n),
-                   "replace_fill result", step);
+            expect(
+                done == model_replace(model, pos, count, std::string(static_cast<std::size_t>(std::max(n, 0)), c), n),
+                "replace_fill result", step);
             break;
         }
         case 4: {
@@ -193,7 +193,8 @@ void step_once(Input& in, String& s, std::string& model, String& other, std::str
             const int start = in.number(length), count = in.number(length);
             const int first = std::max(start, 0);
             const int n = std::min<std::int64_t>(count, length - std::min(first, length));
-            const std::string part = n > 0 ? model.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(n)) : "";
+            const std::string part =
+                n > 0 ? model.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(n)) : "";
             String into("stale");
             expect(s.mid(into, count, start) == (n > 0), "mid result", step);
             check_storage(into, part, step);
@@ -299,7 +300,8 @@ void step_once(Input& in, String& s, std::string& model, String& other, std::str
                 if (case_sensitive ? model[static_cast<std::size_t>(i)] == c
                                    : to_upper(model[static_cast<std::size_t>(i)]) == to_upper(c))
                     first = i;
-            expect(s.find_first(c, start, case_sensitive ? Case::SENSITIVE : Case::INSENSITIVE) == first, "find_first", step);
+            expect(s.find_first(c, start, case_sensitive ? Case::SENSITIVE : Case::INSENSITIVE) == first, "find_first",
+                   step);
             const std::uint32_t flags = in.byte() & (FIND_IGNORE_CASE | FIND_SKIP_QUOTED);
             int last = -1;
             bool quoted = false;
@@ -341,7 +343,8 @@ void step_once(Input& in, String& s, std::string& model, String& other, std::str
                    "compare with a String", step);
             const int count = in.number(static_cast<int>(text.size()));
             const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(std::max(count, 0)));
-            expect(s.starts_with(text.c_str(), count) == (n > 0 && model.compare(0, n, text, 0, n) == 0 && model.size() >= n),
+            expect(s.starts_with(text.c_str(), count) ==
+                       (n > 0 && model.compare(0, n, text, 0, n) == 0 && model.size() >= n),
                    "starts_with", step);
             break;
         }
@@ -378,6 +381,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string model;
     String other("Other \"text\"\r\n");
     std::string other_model("Other \"text\"\r\n");
-    for (int step = 0; !in.empty() && model.size() < model_limit; ++step) step_once(in, s, model, other, other_model, step);
+    for (int step = 0; !in.empty() && model.size() < model_limit; ++step)
+        step_once(in, s, model, other, other_model, step);
     return 0;
 }

@@ -36,8 +36,7 @@ std::size_t name_length(const char* name, bool (*is_separator)(char)) {
     return length;
 }
 
-bool path_below_valid(const char* path, std::size_t base_length, bool (*is_separator)(char),
-                      bool (*ends_base)(char)) {
+bool path_below_valid(const char* path, std::size_t base_length, bool (*is_separator)(char), bool (*ends_base)(char)) {
     const std::size_t length = std::strlen(path);
     if (!parameter_valid(base_length > 0 && base_length < length &&
                          (ends_base(path[base_length - 1]) || is_separator(path[base_length]))))

@@ -24,8 +24,7 @@ std::uint32_t answer_text(const char* text, std::size_t length, char* buffer, st
 // ends with a byte `ends_base` accepts or is followed by a separator, and after it names
 // that are neither "." nor "..", the last of them not empty. Sets last error 87 for the
 // base and 123 for the names when they do not.
-bool path_below_valid(const char* path, std::size_t base_length, bool (*is_separator)(char),
-                      bool (*ends_base)(char));
+bool path_below_valid(const char* path, std::size_t base_length, bool (*is_separator)(char), bool (*ends_base)(char));
 
 // The length of the name that begins at `name` and ends at a separator or the end.
 std::size_t name_length(const char* name, bool (*is_separator)(char));

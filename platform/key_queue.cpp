@@ -7,7 +7,7 @@ namespace rubo::platform {
 namespace {
 constexpr int CTRL_C = 3;
 constexpr int ESCAPE = 27;
-}
+}  // namespace
 
 bool KeyQueue::pending() {
     if (interrupted()) return true;

@@ -12,7 +12,7 @@ constexpr std::uint64_t every_byte = 0x0101010101010101u;
 // above 127 included, stay as they are.
 std::uint64_t lower_case_letters(std::uint64_t word) {
     const std::uint64_t low_bits = word & (0x7F * every_byte);
-    const std::uint64_t from_a = low_bits + (0x80 - 'A') * every_byte;      // top bit set from 'A' on
+    const std::uint64_t from_a = low_bits + (0x80 - 'A') * every_byte;        // top bit set from 'A' on
     const std::uint64_t beyond_z = low_bits + (0x80 - 'Z' - 1) * every_byte;  // top bit set after 'Z'
     const std::uint64_t capitals = from_a & ~beyond_z & ~word & (0x80 * every_byte);
     return word | (capitals >> 2);  // the top bit moved to 0x20 of the same byte

@@ -182,10 +182,9 @@ struct Resolution {
 
 }  // namespace
 
-void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory,
-                       String* problems, Collection<std::int32_t>* line_indices, std::int64_t* total_size,
-                       WalkFlags flags, Collection<FileOrigin>* origins,
-                       Collection<SearchFailure>* failures, WalkProgress* progress) {
+void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory, String* problems,
+                       Collection<std::int32_t>* line_indices, std::int64_t* total_size, WalkFlags flags,
+                       Collection<FileOrigin>* origins, Collection<SearchFailure>* failures, WalkProgress* progress) {
     if (problems != nullptr) {
         problems->release();
         if (default_directory != nullptr && default_directory[0] != '\0' && !directory_exists(default_directory)) {

@@ -111,7 +111,8 @@ void assign_readers(BoxedVector<Target>& targets) {
         if (target.filter.length() == 0) continue;
         for (std::int32_t j = 0; target.reader == nullptr; ++j) {
             Target& other = *targets.at(j);
-            if (other.filter.length() > 0 && other.dir.compare(target.dir, Case::SENSITIVE) == 0) target.reader = &other;
+            if (other.filter.length() > 0 && other.dir.compare(target.dir, Case::SENSITIVE) == 0)
+                target.reader = &other;
         }
         if (target.searched != nullptr && !target.searched->known)
             target.reader->identity_wanted = platform::ReadIdentity::TAKE;

@@ -10,10 +10,10 @@
 
 #include <cstdint>
 
-#include "core/date_time.h"
-#include "core/string.h"
 #include "core/boxed_vector.h"
 #include "core/collection.h"
+#include "core/date_time.h"
+#include "core/string.h"
 #include "core/type_name.h"
 #include "platform/platform.h"
 
@@ -49,8 +49,7 @@ struct FileEntry {
 // one is given) with its first match. False when nothing matches or the directory
 // cannot be searched. With FIND_KIND_ONLY only the name and the directory and
 // reparse-point bits of the attributes are sure to be filled.
-bool find_first_entry(const char* pattern, FileEntry* entry,
-                      platform::FindDetail detail = platform::FIND_ALL_DETAILS);
+bool find_first_entry(const char* pattern, FileEntry* entry, platform::FindDetail detail = platform::FIND_ALL_DETAILS);
 // The current search's next match; false at its end or without a current search.
 bool find_next_entry(FileEntry* entry);
 // Ends the current search and makes the saved one current again; does nothing when no

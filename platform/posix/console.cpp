@@ -50,7 +50,7 @@ termios key_settings;
 volatile sig_atomic_t terminal_changed = 0;
 
 // Signals whose default action ends the process, and what was set for them before.
-constexpr int ending_signals[] = {SIGHUP, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
+constexpr int ending_signals[] = {SIGHUP,  SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
                                   SIGXFSZ, SIGABRT, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGTRAP, SIGSYS};
 struct sigaction previous_actions[std::size(ending_signals)];
 
@@ -94,7 +94,7 @@ void end_on_signal(int signal_number) {
 void stop_on_signal(int signal_number);
 
 void install(int signal_number, void (*handler)(int), struct sigaction* previous) {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     sigaction(signal_number, &action, previous);

@@ -78,8 +78,7 @@ int rank_of(const char* name) {
 // the bytes do, so that most names are put in order without comparing them whole.
 std::uint64_t name_head(const char* name, std::size_t length) {
     std::uint64_t head = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        head = head << 8 | (i < length ? static_cast<unsigned char>(name[i]) : 0u);
+    for (std::size_t i = 0; i < 8; ++i) head = head << 8 | (i < length ? static_cast<unsigned char>(name[i]) : 0u);
     return head;
 }
 

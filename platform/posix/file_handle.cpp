@@ -49,7 +49,7 @@ constexpr off_t SHARING_BASE = INT64_MAX - 255;
 enum SharingByte : off_t { READERS = 0, WRITERS = 1, DENIES_READERS = 2, DENIES_WRITERS = 3 };
 
 struct flock region(short type, off_t start, off_t length) {
-    struct flock lock{};
+    struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = start;
@@ -78,8 +78,8 @@ bool join_sharing(int file, std::uint32_t access, std::uint32_t sharing, bool ca
         struct {
             bool wanted;
             SharingByte byte;
-        } const own[] = {{reads, READERS}, {writes, WRITERS}, {denies_readers, DENIES_READERS},
-                         {denies_writers, DENIES_WRITERS}};
+        } const own[] = {
+            {reads, READERS}, {writes, WRITERS}, {denies_readers, DENIES_READERS}, {denies_writers, DENIES_WRITERS}};
         for (const auto& lock : own)
             if (lock.wanted && !place_sharing_lock(file, lock.byte)) return true;  // no such locks here
     }

@@ -23,7 +23,7 @@ namespace rubo::platform {
 
 struct DirectoryReading::Data {
     struct Entry {
-        std::size_t name = 0;        // offsets of the zero-terminated names in `names`
+        std::size_t name = 0;  // offsets of the zero-terminated names in `names`
         std::size_t short_name = 0;
         EntryDetails details;
     };

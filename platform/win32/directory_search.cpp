@@ -46,7 +46,8 @@ std::string text_of(const wchar_t* name) { return wtf8_from_wide(name, std::wcsl
 // to the first one whose long name matches; false at the end.
 bool find_match(Search& search, WIN32_FIND_DATAW& data, bool current) {
     for (;;) {
-        if (current && wildcard_match(search.name_pattern.c_str(), text_of(data.cFileName).c_str(), Case::INSENSITIVE)) return true;
+        if (current && wildcard_match(search.name_pattern.c_str(), text_of(data.cFileName).c_str(), Case::INSENSITIVE))
+            return true;
         if (!FindNextFileW(search.handle, &data)) return false;
         current = true;
     }
@@ -54,8 +55,7 @@ bool find_match(Search& search, WIN32_FIND_DATAW& data, bool current) {
 
 // Copies a name that was read as UTF-16 into room for it as WTF-8, which is never more
 // than three bytes for each unit.
-template <std::size_t room, std::size_t units>
-void copy_name(char (&to)[room], const wchar_t (&from)[units]) {
+template <std::size_t room, std::size_t units> void copy_name(char (&to)[room], const wchar_t (&from)[units]) {
     static_assert(3 * (units - 1) < room);
     const std::string name = text_of(from);
     std::memcpy(to, name.c_str(), name.size() + 1);

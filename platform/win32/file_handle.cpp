@@ -18,8 +18,8 @@ FileHandle open_file(const char* path, FileAccess access, FileSharing sharing, D
     if (!win32::system_path(path, wide) || !parameter_valid(disposition <= DISPOSITION_CREATE_OR_REPLACE))
         return NO_FILE;
     static constexpr DWORD creation[] = {OPEN_ALWAYS, OPEN_EXISTING, CREATE_NEW, CREATE_ALWAYS};
-    DWORD desired = ((access & ACCESS_READ_DATA) != 0 ? GENERIC_READ : 0) |
-                    ((access & ACCESS_WRITE_DATA) != 0 ? GENERIC_WRITE : 0);
+    DWORD desired =
+        ((access & ACCESS_READ_DATA) != 0 ? GENERIC_READ : 0) | ((access & ACCESS_WRITE_DATA) != 0 ? GENERIC_WRITE : 0);
     DWORD share = ((sharing & SHARE_READERS) != 0 ? FILE_SHARE_READ : 0) |
                   ((sharing & SHARE_WRITERS) != 0 ? FILE_SHARE_WRITE : 0);
     HANDLE file = CreateFileW(wide.c_str(), desired, share, nullptr, creation[disposition], attributes, nullptr);
@@ -71,14 +71,15 @@ bool get_last_write_time(FileHandle file, FileTime& time) {
 }
 
 bool lock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t length) {
-    return parameter_valid(length > 0) && LockFile(handle_of(file), static_cast<DWORD>(offset), static_cast<DWORD>(offset >> 32),
-                                            static_cast<DWORD>(length), static_cast<DWORD>(length >> 32)) != 0;
+    return parameter_valid(length > 0) &&
+           LockFile(handle_of(file), static_cast<DWORD>(offset), static_cast<DWORD>(offset >> 32),
+                    static_cast<DWORD>(length), static_cast<DWORD>(length >> 32)) != 0;
 }
 
 bool unlock_file_region(FileHandle file, std::uint64_t offset, std::uint64_t length) {
-    return parameter_valid(length > 0) && UnlockFile(handle_of(file), static_cast<DWORD>(offset),
-                                              static_cast<DWORD>(offset >> 32), static_cast<DWORD>(length),
-                                              static_cast<DWORD>(length >> 32)) != 0;
+    return parameter_valid(length > 0) &&
+           UnlockFile(handle_of(file), static_cast<DWORD>(offset), static_cast<DWORD>(offset >> 32),
+                      static_cast<DWORD>(length), static_cast<DWORD>(length >> 32)) != 0;
 }
 
 }  // namespace rubo::platform

@@ -7,12 +7,18 @@
 
 namespace rubo::platform::win32 {
 
-inline FileTime file_time_of(const FILETIME& time) { return (FileTime{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
+inline FileTime file_time_of(const FILETIME& time) {
+    return (FileTime{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
 
 // The details of an entry as a listing of its directory gives them.
 inline EntryDetails details_of(const WIN32_FIND_DATAW& data) {
-    return {data.dwFileAttributes, file_time_of(data.ftCreationTime), file_time_of(data.ftLastAccessTime),
-            file_time_of(data.ftLastWriteTime), data.nFileSizeHigh, data.nFileSizeLow};
+    return {data.dwFileAttributes,
+            file_time_of(data.ftCreationTime),
+            file_time_of(data.ftLastAccessTime),
+            file_time_of(data.ftLastWriteTime),
+            data.nFileSizeHigh,
+            data.nFileSizeLow};
 }
 
 }  // namespace rubo::platform::win32

@@ -16,7 +16,6 @@ namespace {
 constexpr std::size_t FILE_CHUNK = 0x10000000;
 constexpr std::size_t CONSOLE_CHUNK = 8192;
 
-
 // How many bytes at the end of `text` begin a UTF-8 sequence that is not complete.
 std::size_t cut_off_tail(const std::string& text) {
     for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
@@ -83,7 +82,9 @@ bool write_standard_output(const void* data, std::size_t size) {
     return write_standard(STANDARD_OUTPUT, output_carry, data, size);
 }
 
-bool write_standard_error(const void* data, std::size_t size) { return write_standard(STANDARD_ERROR, error_carry, data, size); }
+bool write_standard_error(const void* data, std::size_t size) {
+    return write_standard(STANDARD_ERROR, error_carry, data, size);
+}
 
 bool is_terminal(StandardStream stream) {
     DWORD mode;

@@ -27,8 +27,7 @@ std::uint32_t answer_wide(const WideText& text, char* buffer, std::uint32_t size
 
 // Reads a text from a call that answers like GetCurrentDirectoryW: its length when it
 // fits in the `size` units offered, else the size it needs, 0 on failure.
-template <class Call>
-bool read_wide(Call call, WideText& text) {
+template <class Call> bool read_wide(Call call, WideText& text) {
     text.assign(260, L'\0');
     for (;;) {
         const auto answer = call(static_cast<std::uint32_t>(text.size()), text.data());

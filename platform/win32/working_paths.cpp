@@ -12,8 +12,7 @@ using win32::read_wide;
 
 // A text read by one of the calls that answer with the length of what they wrote, or
 // with the size they need.
-template <class Call>
-std::uint32_t answer_read(Call call, char* buffer, std::uint32_t size) {
+template <class Call> std::uint32_t answer_read(Call call, char* buffer, std::uint32_t size) {
     WideText text;
     return read_wide(call, text) ? answer_wide(text, buffer, size) : 0;
 }

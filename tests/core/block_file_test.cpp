@@ -219,7 +219,8 @@ TEST_F(BlockFileSharing, SharingWidensToWhatTheHandleDoesNotDo) {
     // the access it does not have itself, so the two fit together.
     open_with("data", OPEN_MUST_EXIST | OPEN_NO_WRITE | OPEN_SHARE_READ);
     BlockFile writer;
-    EXPECT_EQ(OPEN_OK, writer.open(path.c_str(), OPEN_MUST_EXIST | OPEN_NO_READ | OPEN_SHARE_WRITE | OPEN_NO_SHARING_RETRIES));
+    EXPECT_EQ(OPEN_OK,
+              writer.open(path.c_str(), OPEN_MUST_EXIST | OPEN_NO_READ | OPEN_SHARE_WRITE | OPEN_NO_SHARING_RETRIES));
     // A second reader that shares nothing does not fit.
     BlockFile exclusive;
     EXPECT_EQ(OPEN_LOCKED, exclusive.open(path.c_str(), OPEN_MUST_EXIST | OPEN_NO_WRITE | OPEN_NO_SHARING_RETRIES));

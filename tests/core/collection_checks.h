@@ -13,7 +13,8 @@ namespace rubo::test {
 template <class T> std::vector<T> elements(Collection<T>& collection) {
     std::vector<T> out;
     Position position;
-    for (T* at = collection.move_first(position); at != nullptr; at = collection.move_next(position)) out.push_back(*at);
+    for (T* at = collection.move_first(position); at != nullptr; at = collection.move_next(position))
+        out.push_back(*at);
     return out;
 }
 

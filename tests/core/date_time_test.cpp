@@ -11,9 +11,8 @@ namespace {
 TEST(DateTime, FirstDifferingFieldDecides) {
     const DateTime base{2024, 5, 17, 10, 30, 45};
     // A later value in each field, with every field after it smaller, still sorts later.
-    const DateTime later_fields[] = {{2025, 1, 1, 0, 0, 0},     {2024, 6, 1, 0, 0, 0},
-                                     {2024, 5, 18, 0, 0, 0},    {2024, 5, 17, 11, 0, 0},
-                                     {2024, 5, 17, 10, 31, 0},  {2024, 5, 17, 10, 30, 46}};
+    const DateTime later_fields[] = {{2025, 1, 1, 0, 0, 0},   {2024, 6, 1, 0, 0, 0},    {2024, 5, 18, 0, 0, 0},
+                                     {2024, 5, 17, 11, 0, 0}, {2024, 5, 17, 10, 31, 0}, {2024, 5, 17, 10, 30, 46}};
     for (const DateTime& later : later_fields) {
         EXPECT_LT(compare_date_times(base, later), 0);
         EXPECT_GT(compare_date_times(later, base), 0);

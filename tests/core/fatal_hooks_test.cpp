@@ -36,8 +36,7 @@ RUBO_CHILD(fatal_hooks_run_in_order) {
 }
 
 TEST(FatalHooks, RunFrontFirstAtMostAHundred) {
-    rubo::test::expect_child("fatal_hooks_run_in_order", 1,
-                             "a:report 7 b " + std::string(96, '.') + "report 7\r\n");
+    rubo::test::expect_child("fatal_hooks_run_in_order", 1, "a:report 7 b " + std::string(96, '.') + "report 7\r\n");
 }
 
 TEST(FatalHooks, EachHookIsTakenOffBeforeItRuns) {

@@ -111,9 +111,8 @@ TEST(FileSystem, FailedDeletionKeepsTheReadOnlyMark) {
     ASSERT_TRUE(set_read_only(file.c_str(), true));
 #ifdef _WIN32
     // A handle that shares nothing keeps the file from being deleted.
-    const platform::FileHandle holder = platform::open_file(file.c_str(), platform::ACCESS_READ_DATA, 0,
-                                                            platform::DISPOSITION_OPEN_EXISTING,
-                                                            platform::ATTRIBUTE_NORMAL);
+    const platform::FileHandle holder = platform::open_file(
+        file.c_str(), platform::ACCESS_READ_DATA, 0, platform::DISPOSITION_OPEN_EXISTING, platform::ATTRIBUTE_NORMAL);
     ASSERT_NE(platform::NO_FILE, holder);
 #else
     rubo::test::HeldDirectory held(scratch / "held");

@@ -46,7 +46,7 @@ TEST(FlatVector, AddingAtTheFrontUsesTheRoomThere) {
     v.prepend(0);
     EXPECT_EQ(0, v.start);
     EXPECT_EQ(one, v.at(1));
-    v.prepend(-1);  // no room in front: the values move back
+    v.prepend(-1);            // no room in front: the values move back
     EXPECT_NE(one, v.at(2));  // so a reference to an element no longer names it
     EXPECT_EQ(0, v.start);
     EXPECT_EQ(-1, v.items[0]);

@@ -103,7 +103,7 @@ TEST(Iterator, AddingWhileWalking) {
     make(list, {1, 2});
     Iterator<int> it(&list);
     it.next();
-    list.append(3);  // the walk is not on the last element: it reaches the new one
+    list.append(3);   // the walk is not on the last element: it reaches the new one
     list.prepend(0);  // behind the walk: not visited
     std::vector<int> rest;
     while (it.next()) rest.push_back(*it.element);

@@ -136,13 +136,13 @@ TEST(List, Rotations) {
         std::vector<int> order;
     };
     const Case cases[] = {
-        {true, 1, true, {2, 3, 4, 1}},        {false, 1, true, {4, 1, 2, 3}},
-        {true, -1, true, {4, 1, 2, 3}},       {false, -1, true, {2, 3, 4, 1}},
-        {true, 5, true, {2, 3, 4, 1}},        {true, 4, true, {1, 2, 3, 4}},
-        {false, 8, true, {1, 2, 3, 4}},       {true, 0, false, {1, 2, 3, 4}},
-        {false, 0, false, {1, 2, 3, 4}},      {true, 3, true, {4, 1, 2, 3}},
-        {true, INT_MIN, true, {1, 2, 3, 4}},  {false, INT_MIN + 1, true, {4, 1, 2, 3}},
-        {true, INT_MAX, true, {4, 1, 2, 3}},  {true, -4, true, {1, 2, 3, 4}},
+        {true, 1, true, {2, 3, 4, 1}},       {false, 1, true, {4, 1, 2, 3}},
+        {true, -1, true, {4, 1, 2, 3}},      {false, -1, true, {2, 3, 4, 1}},
+        {true, 5, true, {2, 3, 4, 1}},       {true, 4, true, {1, 2, 3, 4}},
+        {false, 8, true, {1, 2, 3, 4}},      {true, 0, false, {1, 2, 3, 4}},
+        {false, 0, false, {1, 2, 3, 4}},     {true, 3, true, {4, 1, 2, 3}},
+        {true, INT_MIN, true, {1, 2, 3, 4}}, {false, INT_MIN + 1, true, {4, 1, 2, 3}},
+        {true, INT_MAX, true, {4, 1, 2, 3}}, {true, -4, true, {1, 2, 3, 4}},
     };
     for (const Case& c : cases) {
         List<int> list;

@@ -74,8 +74,7 @@ TEST(OutOfMemory, ReportsTheRequestedSize) {
 }
 
 TEST(OutOfMemory, FailingAgainWhileReportingEndsPlainly) {
-    rubo::test::expect_child("oom_while_reporting", 1,
-                             "Out Of Memory.  Make sure your hard drive is not full.\r\n");
+    rubo::test::expect_child("oom_while_reporting", 1, "Out Of Memory.  Make sure your hard drive is not full.\r\n");
 }
 
 #ifndef _WIN32

@@ -22,8 +22,7 @@ struct LineCut {
     const char* rest;
 };
 
-template <class Style>
-struct PathChecks : ::testing::Test {
+template <class Style> struct PathChecks : ::testing::Test {
     static std::string directory(const char* path) { return Style::directory_part(path).text(); }
     static std::string name(const char* path) { return Style::file_name_part(path).text(); }
     static std::string joined(const char* directory, const char* name) {

@@ -286,8 +286,7 @@ TEST(StringReplace, SourceInsideTheSameString) {
     String grown = filled(25);  // capacity 50: the next appends reallocate
     grown.append(grown);
     grown.append(grown);
-    EXPECT_EQ(std::string(filled(25).text()) + filled(25).text() + filled(25).text() + filled(25).text(),
-              str(grown));
+    EXPECT_EQ(std::string(filled(25).text()) + filled(25).text() + filled(25).text() + filled(25).text(), str(grown));
     String middle("0123456789");
     middle.replace(0, 2, middle.text() + 5, 3);
     EXPECT_EQ("56723456789", str(middle));

@@ -18,8 +18,7 @@ using namespace rubo;
 
 namespace {
 
-template <class V>
-class AnyVector : public testing::Test {
+template <class V> class AnyVector : public testing::Test {
 protected:
     V& make(std::initializer_list<int> items) {
         for (int item : items) vector.append(item);
@@ -141,8 +140,9 @@ TYPED_TEST(AnyVector, SortingWithARoutine) {
     // Every storage class here keeps int values in its slots, except BoxedVector,
     // whose slots point at them.
     v.sort([](const void* a, const void* b) {
-        return std::is_same_v<TypeParam, BoxedVector<int>> ? **static_cast<int* const*>(a) - **static_cast<int* const*>(b)
-                                                            : *static_cast<const int*>(a) - *static_cast<const int*>(b);
+        return std::is_same_v<TypeParam, BoxedVector<int>>
+                   ? **static_cast<int* const*>(a) - **static_cast<int* const*>(b)
+                   : *static_cast<const int*>(a) - *static_cast<const int*>(b);
     });
     EXPECT_EQ((std::vector<int>{1, 2, 3}), this->values());
 }

@@ -147,7 +147,8 @@ TEST(WindowsDeletion, FileInUseFails) {
 
 TEST(PosixDeletion, EntriesInBytewiseOrderSubdirectoriesDepthFirst) {
     TempTree tree;
-    for (const char* name : {"b.obj", "a.obj", "B.obj", "s2/e.obj", "s1/deep/d.obj", "s1/c.obj", "S0/z.obj", "keep.txt"})
+    for (const char* name :
+         {"b.obj", "a.obj", "B.obj", "s2/e.obj", "s1/deep/d.obj", "s1/c.obj", "S0/z.obj", "keep.txt"})
         tree.file(name, 1);
     ChildResult run = run_tool({"*.obj"}, tree.path());
     EXPECT_EQ(0, run.exit_code);

@@ -38,8 +38,7 @@ TEST(DryRun, ListsWhatTheRunDeletesAndChangesNothing) {
         const char* specification;
         int dry_exit_code;
     };
-    for (const Case& test : {Case{"*.obj;*.res", 0}, Case{"\"*.zzz;*.obj\"", 3}, Case{"*.zzz", 3},
-                             Case{"", 0}}) {
+    for (const Case& test : {Case{"*.obj;*.res", 0}, Case{"\"*.zzz;*.obj\"", 3}, Case{"*.zzz", 3}, Case{"", 0}}) {
         SCOPED_TRACE(test.specification);
         TempTree tree;
         for (std::size_t i = 0; i < files.size(); ++i) tree.file(files[i], i * 100);
@@ -55,7 +54,8 @@ TEST(DryRun, ListsWhatTheRunDeletesAndChangesNothing) {
         EXPECT_EQ(as_dry_run(real.output), dry.output);
         std::vector<std::string> kept;
         for (const std::string& file : files)
-            if (dry.output.find("Would delete " + tree.native(file) + "\r\n") == std::string::npos) kept.push_back(file);
+            if (dry.output.find("Would delete " + tree.native(file) + "\r\n") == std::string::npos)
+                kept.push_back(file);
         EXPECT_EQ(kept, tree.files());
     }
 }

@@ -50,7 +50,8 @@ void expect_deleted_only_when_told(const TempTree& tree, const std::string& outp
         const bool reported = output.find(told) != std::string::npos;
         const bool gone = !tree.exists(name);
         EXPECT_TRUE(reported || !gone) << name << " gone unreported after " << context;
-        EXPECT_TRUE(gone || output.find(told + " : ok") == std::string::npos) << name << " still there after " << context;
+        EXPECT_TRUE(gone || output.find(told + " : ok") == std::string::npos)
+            << name << " still there after " << context;
         EXPECT_TRUE(gone || !told_means_done || !reported) << name << " reported, not deleted after " << context;
     }
     EXPECT_TRUE(tree.exists("s/keep.txt")) << context;

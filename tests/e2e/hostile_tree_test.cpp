@@ -389,8 +389,8 @@ public:
     int depth() const { return static_cast<int>(names_.size()); }
 
     void file(int level, const std::string& name) {
-        const int descriptor = openat(descriptors_[static_cast<std::size_t>(level)], name.c_str(),
-                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int descriptor =
+            openat(descriptors_[static_cast<std::size_t>(level)], name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (descriptor >= 0) close(descriptor);
         files_[level].push_back(name);
     }
@@ -530,7 +530,8 @@ public:
     }
     ~DeepChain() {
         for (const std::string& file : files_) DeleteFileW(long_form(file).c_str());
-        for (std::size_t level = paths_.size() - 1; level > 0; --level) RemoveDirectoryW(long_form(paths_[level]).c_str());
+        for (std::size_t level = paths_.size() - 1; level > 0; --level)
+            RemoveDirectoryW(long_form(paths_[level]).c_str());
     }
     DeepChain(const DeepChain&) = delete;
     DeepChain& operator=(const DeepChain&) = delete;

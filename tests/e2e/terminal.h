@@ -119,8 +119,7 @@ public:
     // Whether the terminal is in its ordinary state: line editing and echo on.
     bool line_editing() const {
         termios settings{};
-        return tcgetattr(master_, &settings) == 0 && (settings.c_lflag & ICANON) != 0 &&
-               (settings.c_lflag & ECHO) != 0;
+        return tcgetattr(master_, &settings) == 0 && (settings.c_lflag & ICANON) != 0 && (settings.c_lflag & ECHO) != 0;
     }
 
     // Reads the rest of standard output and waits for the program to end.
@@ -175,8 +174,7 @@ private:
     }
 
     // Asks for up to ten seconds whether `done`.
-    template <typename Check>
-    static bool wait_until(Check done) {
+    template <typename Check> static bool wait_until(Check done) {
         for (int tries = 0; tries < 10000; ++tries) {
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -30,8 +30,9 @@ TEST_F(AtPrompt, EscapeAfterYesStopsAfterTheFirstFile) {
     run->type("y\x1b");
     ChildResult result = run->finish();
     EXPECT_EQ(5, result.exit_code);
-    EXPECT_EQ(up_to_prompt() + "\r\n\r\n" + deleting(tree.native("a.obj")) + "Aborted by user\r\n" + summary(1, 0, "18"),
-              result.output);
+    EXPECT_EQ(
+        up_to_prompt() + "\r\n\r\n" + deleting(tree.native("a.obj")) + "Aborted by user\r\n" + summary(1, 0, "18"),
+        result.output);
     EXPECT_EQ((Files{"b.obj", "s/c.obj"}), tree.files());
     EXPECT_TRUE(run->line_editing());
 }
@@ -189,8 +190,8 @@ TEST(Terminal, StatusLineOfALongSearchIsErasedAndChangesNoOutput) {
     EXPECT_EQ(0u, run.shown().find(first));
     EXPECT_EQ(run.shown().size() - erased.size(), run.shown().find(erased));
 
-    ChildResult elsewhere = run_program(
-        {fault_tool, {"-n", "*.obj"}, "", tree.path(), [] { setenv("RUBO_PROGRESS_AFTER", "0", 1); }});
+    ChildResult elsewhere =
+        run_program({fault_tool, {"-n", "*.obj"}, "", tree.path(), [] { setenv("RUBO_PROGRESS_AFTER", "0", 1); }});
     EXPECT_EQ(0, result.exit_code);
     EXPECT_EQ(elsewhere.output, result.output);
     EXPECT_EQ("", elsewhere.errors);

@@ -169,9 +169,9 @@ TEST(Arguments, OddArgumentsEndNormally) {
     TempTree tree;
     tree.file("a.obj");
     tree.file("sub/b.obj");
-    for (const char* argument : {"\"*.zzz", "*.zzz\"", "\"\"*.zzz\"\"", "sub/", "sub//*.zzz", "*.zzz /s /s", " /s",
-                                 "\r\n", "\n\n;\r", "?", "*.zzz;\"", "\\", "C:*.zzz", "..", ".", "sub/.",
-                                 "\"\"\"", "*.zzz\"\"*.zzz"}) {
+    for (const char* argument :
+         {"\"*.zzz", "*.zzz\"", "\"\"*.zzz\"\"", "sub/", "sub//*.zzz", "*.zzz /s /s", " /s", "\r\n", "\n\n;\r", "?",
+          "*.zzz;\"", "\\", "C:*.zzz", "..", ".", "sub/.", "\"\"\"", "*.zzz\"\"*.zzz"}) {
         ChildResult run = run_tool({argument}, tree.path());
         EXPECT_TRUE(run.exit_code == 0 || run.exit_code == 3) << '[' << argument << "] " << run.exit_code;
         EXPECT_EQ(0u, run.output.rfind(banner, 0)) << '[' << argument << ']';

@@ -84,8 +84,8 @@ TEST(Attributes, EverySpellingOfAnAbsolutePathReachesTheFile) {
     for (const std::string& path : {dir.path() + "\\sub\\..\\file", dir.path() + "\\.\\sub\\\\..\\file",
                                     slashed + "/sub/../../" + dir.path().substr(dir.path().rfind('\\') + 1) + "/file",
                                     "\\\\?\\" + dir.path() + "\\file"}) {
-        const std::uint32_t kind = platform::get_file_attributes(path.c_str()) &
-                                   (platform::ATTRIBUTE_ARCHIVE | platform::ATTRIBUTE_DIRECTORY);
+        const std::uint32_t kind =
+            platform::get_file_attributes(path.c_str()) & (platform::ATTRIBUTE_ARCHIVE | platform::ATTRIBUTE_DIRECTORY);
         EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE, kind) << path;
     }
 }

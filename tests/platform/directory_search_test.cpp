@@ -59,9 +59,10 @@ const platform::DirectoryEntry* entry_named(const std::vector<platform::Director
 
 // The current time as a file time.
 platform::FileTime now_as_file_time() {
-    auto since_1970 = std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::system_clock::now().time_since_epoch());
-    return (static_cast<platform::FileTime>(since_1970.count()) + platform::EPOCH_DIFFERENCE) * platform::TICKS_PER_SECOND;
+    auto since_1970 =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch());
+    return (static_cast<platform::FileTime>(since_1970.count()) + platform::EPOCH_DIFFERENCE) *
+           platform::TICKS_PER_SECOND;
 }
 
 TEST(DirectorySearch, ListsDotsFirstAndReportsEachEntry) {
@@ -271,7 +272,8 @@ TEST(DirectorySearch, ReadOnlyAndLinksComeFromTheEntryItself) {
         EXPECT_EQ(0u, entry_named(entries, "to_file")->size_low);
         EXPECT_EQ(platform::ATTRIBUTE_DIRECTORY,
                   entry_named(entries, "folder")->attributes & ~platform::ATTRIBUTE_READ_ONLY);
-        EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE, entry_named(entries, "file")->attributes & ~platform::ATTRIBUTE_READ_ONLY);
+        EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE,
+                  entry_named(entries, "file")->attributes & ~platform::ATTRIBUTE_READ_ONLY);
         EXPECT_STREQ("", entry_named(entries, "file")->short_name);
     }
     std::vector<platform::DirectoryEntry> entries = search(dir / "*");

@@ -37,19 +37,20 @@ TEST(PlatformError, NumbersSetByThePlatformItselfHaveTexts) {
         platform::set_last_error(code);
         EXPECT_FALSE(message_for(code).empty()) << code;
     }
-    EXPECT_NE(message_for(platform::SYSTEM_ERROR_SHARING_VIOLATION), message_for(platform::SYSTEM_ERROR_LOCK_VIOLATION));
+    EXPECT_NE(message_for(platform::SYSTEM_ERROR_SHARING_VIOLATION),
+              message_for(platform::SYSTEM_ERROR_LOCK_VIOLATION));
 }
 
 TEST(PlatformError, EveryNamedNumberHasAText) {
     platform::set_last_error(0);
-    for (platform::ErrorCode code :
-         {platform::SYSTEM_ERROR_INVALID_FUNCTION, platform::SYSTEM_ERROR_PATH_NOT_FOUND,
-          platform::SYSTEM_ERROR_TOO_MANY_OPEN_FILES, platform::SYSTEM_ERROR_INVALID_HANDLE,
-          platform::SYSTEM_ERROR_NOT_ENOUGH_MEMORY, platform::SYSTEM_ERROR_NOT_SAME_DEVICE,
-          platform::SYSTEM_ERROR_WRITE_PROTECT, platform::SYSTEM_ERROR_FILE_EXISTS,
-          platform::SYSTEM_ERROR_INVALID_PARAMETER, platform::SYSTEM_ERROR_DISK_FULL,
-          platform::SYSTEM_ERROR_INVALID_NAME, platform::SYSTEM_ERROR_DIR_NOT_EMPTY,
-          platform::SYSTEM_ERROR_NAME_TOO_LONG, platform::SYSTEM_ERROR_IO_DEVICE, platform::SYSTEM_ERROR_CANT_RESOLVE_FILENAME})
+    for (platform::ErrorCode code : {platform::SYSTEM_ERROR_INVALID_FUNCTION, platform::SYSTEM_ERROR_PATH_NOT_FOUND,
+                                     platform::SYSTEM_ERROR_TOO_MANY_OPEN_FILES, platform::SYSTEM_ERROR_INVALID_HANDLE,
+                                     platform::SYSTEM_ERROR_NOT_ENOUGH_MEMORY, platform::SYSTEM_ERROR_NOT_SAME_DEVICE,
+                                     platform::SYSTEM_ERROR_WRITE_PROTECT, platform::SYSTEM_ERROR_FILE_EXISTS,
+                                     platform::SYSTEM_ERROR_INVALID_PARAMETER, platform::SYSTEM_ERROR_DISK_FULL,
+                                     platform::SYSTEM_ERROR_INVALID_NAME, platform::SYSTEM_ERROR_DIR_NOT_EMPTY,
+                                     platform::SYSTEM_ERROR_NAME_TOO_LONG, platform::SYSTEM_ERROR_IO_DEVICE,
+                                     platform::SYSTEM_ERROR_CANT_RESOLVE_FILENAME})
         EXPECT_FALSE(message_for(code).empty()) << code;
 }
 

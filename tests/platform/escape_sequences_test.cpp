@@ -39,8 +39,10 @@ TEST(EscapeSequences, SequencesAreDroppedAndALoneEscapeStays) {
         {"\x1bx", ""},                 // Alt+x
         {"\x1b\x1b[D", ""},            // Alt with an arrow key
         {"\x1b[12", ""},               // unfinished
-        {"\x1b[\x7f" "b", "b"},        // a byte with no place in a sequence ends it
-        {"\x1b[A\x1b", "\x1b"},        // an Escape after a sequence
+        {"\x1b[\x7f"
+         "b",
+         "b"},                   // a byte with no place in a sequence ends it
+        {"\x1b[A\x1b", "\x1b"},  // an Escape after a sequence
     };
     for (const auto& c : cases) EXPECT_EQ(c.keys, keys_of(c.bytes)) << testing::PrintToString(std::string(c.bytes));
 }

@@ -27,8 +27,8 @@ bool running_under_wine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"),
 bool running_under_wine() { return false; }
 #endif
 
-using rubo::test::ScratchDirectory;
 using platform::FileHandle;
+using rubo::test::ScratchDirectory;
 namespace fs = std::filesystem;
 
 constexpr std::uint32_t R = platform::ACCESS_READ_DATA;
@@ -84,8 +84,10 @@ TEST(FileHandle, ReadsWritesSeeksAndCuts) {
 
     platform::FileTime written = 0;
     EXPECT_TRUE(platform::get_last_write_time(file, written));
-    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch());
-    platform::FileTime now = (static_cast<platform::FileTime>(seconds.count()) + platform::EPOCH_DIFFERENCE) * platform::TICKS_PER_SECOND;
+    auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch());
+    platform::FileTime now =
+        (static_cast<platform::FileTime>(seconds.count()) + platform::EPOCH_DIFFERENCE) * platform::TICKS_PER_SECOND;
     EXPECT_LT(written, now + 600000000u);
     EXPECT_GT(written, now - 600000000u);
     EXPECT_TRUE(platform::close_file(file));
@@ -146,8 +148,8 @@ TEST(FileHandle, RefusesDirectoriesBadNamesAndBadHandles) {
 TEST(FileHandle, CreatesReadOnlyFilesWhenAsked) {
     ScratchDirectory dir;
     std::string path = dir / "locked";
-    FileHandle file = platform::open_file(path.c_str(), R | W, 0, platform::DISPOSITION_CREATE_NEW,
-                                          platform::ATTRIBUTE_READ_ONLY);
+    FileHandle file =
+        platform::open_file(path.c_str(), R | W, 0, platform::DISPOSITION_CREATE_NEW, platform::ATTRIBUTE_READ_ONLY);
     ASSERT_NE(platform::NO_FILE, file);
     EXPECT_TRUE(write_text(file, "x"));  // the handle that made it may still write
     platform::close_file(file);
@@ -161,9 +163,16 @@ struct SharingCase {
 };
 
 const SharingCase sharing_cases[] = {
-    {R, 0, R, SR | SW, 32},      {R, SR, R, SR | SW, 0},      {R, SR, W, SR | SW, 32},  {R, SR, R, SR, 0},
-    {R | W, SR | SW, R | W, SR | SW, 0}, {R | W, SR | SW, R, SR, 32}, {W, SR, R, SR | SW, 0},  {W, SR, R, SR, 32},
-    {W, 0, W, SR | SW, 32},      {0, 0, R | W, 0, 0},
+    {R, 0, R, SR | SW, 32},
+    {R, SR, R, SR | SW, 0},
+    {R, SR, W, SR | SW, 32},
+    {R, SR, R, SR, 0},
+    {R | W, SR | SW, R | W, SR | SW, 0},
+    {R | W, SR | SW, R, SR, 32},
+    {W, SR, R, SR | SW, 0},
+    {W, SR, R, SR, 32},
+    {W, 0, W, SR | SW, 32},
+    {0, 0, R | W, 0, 0},
 };
 
 // The file of case `index` in a directory.

@@ -55,8 +55,8 @@ namespace {
 // A console gets the bytes as UTF-16, whatever its code page, so every name shows as
 // it is; a sequence that one write cuts off is completed by the next.
 TEST(Output, ConsoleShowsEveryNameAsItIs) {
-    HANDLE screen = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    HANDLE screen = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              CONSOLE_TEXTMODE_BUFFER, nullptr);
     DWORD mode;
     // Wine without a terminal gives a process no console that can be written.
     if (screen == INVALID_HANDLE_VALUE || !GetConsoleMode(screen, &mode)) GTEST_SKIP() << "no console attached";

@@ -12,7 +12,8 @@ using namespace rubo;
 namespace {
 
 // 15 July 2001, 12:34:56 universal time, as a file time.
-constexpr platform::FileTime MIDSUMMER_2001 = (995200496ull + platform::EPOCH_DIFFERENCE) * platform::TICKS_PER_SECOND + 1234567;
+constexpr platform::FileTime MIDSUMMER_2001 =
+    (995200496ull + platform::EPOCH_DIFFERENCE) * platform::TICKS_PER_SECOND + 1234567;
 
 TEST(LocalTime, BreaksDownFileTimes) {
     platform::LocalTime local;
@@ -33,8 +34,7 @@ TEST(LocalTime, BreaksDownFileTimes) {
 #ifndef _WIN32
 
 // Runs `check` with the time zone set to `zone`, then puts the old one back.
-template <typename Check>
-void in_time_zone(const char* zone, Check check) {
+template <typename Check> void in_time_zone(const char* zone, Check check) {
     const char* saved = std::getenv("TZ");
     std::string kept = saved != nullptr ? saved : "";
     setenv("TZ", zone, 1);

@@ -60,8 +60,10 @@ TEST(Wildcard, FollowsTheMatchingRules) {
         {"*\xA9", "\xC3\xA9", false, false},
     };
     for (const MatchCase& c : cases) {
-        EXPECT_EQ(c.exact, platform::wildcard_match(c.pattern, c.name, platform::Case::SENSITIVE)) << c.pattern << " vs " << c.name;
-        EXPECT_EQ(c.ignoring_case, platform::wildcard_match(c.pattern, c.name, platform::Case::INSENSITIVE)) << c.pattern << " vs " << c.name;
+        EXPECT_EQ(c.exact, platform::wildcard_match(c.pattern, c.name, platform::Case::SENSITIVE))
+            << c.pattern << " vs " << c.name;
+        EXPECT_EQ(c.ignoring_case, platform::wildcard_match(c.pattern, c.name, platform::Case::INSENSITIVE))
+            << c.pattern << " vs " << c.name;
     }
     EXPECT_FALSE(platform::wildcard_match(nullptr, "a", platform::Case::SENSITIVE));
     EXPECT_FALSE(platform::wildcard_match("*", nullptr, platform::Case::SENSITIVE));

@@ -87,20 +87,23 @@ TEST(WorkingPaths, CurrentDirectoryOfAnyLength) {
     EXPECT_TRUE(fs::equivalent(current, target));
 
     EXPECT_TRUE(platform::set_current_directory(".."));
-    EXPECT_TRUE(fs::equivalent(fs::current_path(), dir / "a-directory-name-of-forty-characters-xyz/and-another-one-of-forty-characters-xy"));
+    EXPECT_TRUE(fs::equivalent(
+        fs::current_path(), dir / "a-directory-name-of-forty-characters-xyz/and-another-one-of-forty-characters-xy"));
     EXPECT_FALSE(platform::set_current_directory((dir / "missing").c_str()));
     EXPECT_EQ(platform::SYSTEM_ERROR_FILE_NOT_FOUND, platform::last_error());
     EXPECT_FALSE(platform::set_current_directory((dir / "missing/deeper").c_str()));
     EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
     EXPECT_FALSE(platform::set_current_directory(""));
     EXPECT_FALSE(platform::set_current_directory(std::string(5000, 'x').c_str()));
-    EXPECT_TRUE(fs::equivalent(fs::current_path(), dir / "a-directory-name-of-forty-characters-xyz/and-another-one-of-forty-characters-xy"));
+    EXPECT_TRUE(fs::equivalent(
+        fs::current_path(), dir / "a-directory-name-of-forty-characters-xyz/and-another-one-of-forty-characters-xy"));
 }
 
 TEST(WorkingPaths, SystemDirectoryAndProgramPath) {
     std::string system = answer_of(platform::get_system_directory);
 #ifdef _WIN32
-    std::transform(system.begin(), system.end(), system.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(system.begin(), system.end(), system.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(c)); });
     EXPECT_NE(std::string::npos, system.find("windows")) << system;
     EXPECT_TRUE(fs::is_directory(system));
 #else

@@ -23,13 +23,15 @@ TEST(Wtf8, NamesRoundTripExactly) {
     } cases[] = {
         {"", {}},
         {"a.obj", {'a', '.', 'o', 'b', 'j'}},
-        {"caf\xC3\xA9", {'c', 'a', 'f', 0xE9}},                        // two bytes
+        {"caf\xC3\xA9", {'c', 'a', 'f', 0xE9}},                          // two bytes
         {"\xE6\x96\x87\xE4\xBB\xB6", {0x6587, 0x4EF6}},                  // three bytes
         {"\xF0\x9F\x98\x80.obj", {0xD83D, 0xDE00, '.', 'o', 'b', 'j'}},  // four bytes, a pair
         {"\xED\xA0\xBD", {0xD83D}},                                      // a high surrogate alone
-        {"a\xED\xB8\x80" "b", {'a', 0xDE00, 'b'}},                       // a low one alone
-        {"\xED\xB8\x80\xED\xA0\xBD", {0xDE00, 0xD83D}},                  // the pair the wrong way round
-        {"\xEF\xBF\xBF\xF4\x8F\xBF\xBF", {0xFFFF, 0xDBFF, 0xDFFF}},      // the last code points
+        {"a\xED\xB8\x80"
+         "b",
+         {'a', 0xDE00, 'b'}},                                        // a low one alone
+        {"\xED\xB8\x80\xED\xA0\xBD", {0xDE00, 0xD83D}},              // the pair the wrong way round
+        {"\xEF\xBF\xBF\xF4\x8F\xBF\xBF", {0xFFFF, 0xDBFF, 0xDFFF}},  // the last code points
     };
     for (const auto& c : cases) {
         const platform::WideText wide(c.units.begin(), c.units.end());
@@ -42,9 +44,14 @@ TEST(Wtf8, NamesRoundTripExactly) {
 
 // Bytes that are no WTF-8 are refused rather than guessed at.
 TEST(Wtf8, RefusesWhatIsNoWtf8) {
-    for (const std::string bytes : {"\x80", "a\xFF" "b", "\xC3", "\xC3" "a", "\xC0\xAF", "\xE0\x80\x80",
-                                    "\xF0\x80\x80\x80", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80",
-                                    "\xED\xA0\xBD\xED\xB8\x80"}) {
+    for (const std::string bytes : {"\x80",
+                                    "a\xFF"
+                                    "b",
+                                    "\xC3",
+                                    "\xC3"
+                                    "a",
+                                    "\xC0\xAF", "\xE0\x80\x80", "\xF0\x80\x80\x80", "\xF4\x90\x80\x80",
+                                    "\xF8\x88\x80\x80\x80", "\xED\xA0\xBD\xED\xB8\x80"}) {
         platform::WideText wide;
         EXPECT_FALSE(platform::wide_from_wtf8(bytes.data(), bytes.size(), wide)) << bytes;
     }

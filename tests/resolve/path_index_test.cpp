@@ -68,7 +68,8 @@ TEST(PathIndex, FindsEveryPathAfterGrowing) {
     PathIndex index(Case::SENSITIVE);
     std::vector<String> paths;
     paths.reserve(5000);
-    for (int i = 0; i < 5000; ++i) paths.emplace_back(("/tree/d" + std::to_string(i % 7) + "/f" + std::to_string(i)).c_str());
+    for (int i = 0; i < 5000; ++i)
+        paths.emplace_back(("/tree/d" + std::to_string(i % 7) + "/f" + std::to_string(i)).c_str());
     for (const String& path : paths) index.add(path);
     EXPECT_EQ(5000u, index.count());
     for (const String& path : paths) EXPECT_EQ(&path, index.find(String(path.text())));

@@ -91,7 +91,8 @@ TEST_F(ResolverTree, EmptyAndBlankPiecesAreSkippedSilently) {
 
 // A bare recursion suffix is no absolute path to a file named "s" at the root.
 TEST_F(ResolverTree, BareRecursionSuffixNamesNoFile) {
-    for (const std::string& specification : {std::string(" /s"), std::string(" /S \r\n  /s"), tree.native("src/") + " /s"}) {
+    for (const std::string& specification :
+         {std::string(" /s"), std::string(" /S \r\n  /s"), tree.native("src/") + " /s"}) {
         const Resolved got = resolve(specification.c_str(), tree.path().c_str(), WALK_RECURSE);
         EXPECT_EQ(Paths{}, got.files) << specification;
         EXPECT_EQ("", got.problems) << specification;
@@ -147,8 +148,8 @@ TEST_F(ResolverTree, OriginsNameTheDirectoryEachPatternWasSearchedIn) {
     List<FileOrigin> origins;
     origins.append(FileOrigin{});
     const std::string specification = "*.obj;*.obj;*.zzz\n " + native_relative("src/*.res") + " /S";
-    resolve_file_spec(specification.c_str(), files, tree.path().c_str(), nullptr, nullptr, nullptr,
-                      WALK_RECURSE, &origins);
+    resolve_file_spec(specification.c_str(), files, tree.path().c_str(), nullptr, nullptr, nullptr, WALK_RECURSE,
+                      &origins);
     std::vector<std::int32_t> got;
     std::vector<platform::DirectoryIdentity> searched;
     for (Iterator<FileOrigin> walk(&origins); walk.next();) {
@@ -233,8 +234,8 @@ TEST_F(ResolverTree, BlankSpecificationEmptiesOrIsReported) {
 TEST_F(ResolverTree, OptionalOutputsMayBeLeftOut) {
     List<String> files;
     files.append(String("stale"));
-    resolve_file_spec(native_relative("src/*.zzz;*.obj").c_str(), files, tree.path().c_str(), nullptr, nullptr,
-                      nullptr, WALK_RECURSE);
+    resolve_file_spec(native_relative("src/*.zzz;*.obj").c_str(), files, tree.path().c_str(), nullptr, nullptr, nullptr,
+                      WALK_RECURSE);
     ASSERT_EQ(1, files.count);
     EXPECT_EQ(tree.native("src/b.obj"), files.first_element()->text());
 }

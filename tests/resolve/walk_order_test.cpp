@@ -18,7 +18,8 @@ using rubo::test::ScratchDirectory;
 // The vector's paths, each reduced to the part after the scratch directory.
 std::string order_of(BoxedVector<String>& paths, const std::string& folder) {
     std::string order;
-    for (std::int32_t i = 0; i < paths.count; ++i) order += std::string(paths.at(i)->text()).substr(folder.size() + 1) + " ";
+    for (std::int32_t i = 0; i < paths.count; ++i)
+        order += std::string(paths.at(i)->text()).substr(folder.size() + 1) + " ";
     return order;
 }
 

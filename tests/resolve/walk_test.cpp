@@ -86,7 +86,8 @@ TEST_F(WalkTree, DirectoriesAreListedOnlyWhenAsked) {
 TEST_F(WalkTree, AppendKeepsWhatTheOutputHeldAndLeavesItUnreduced) {
     BoxedVector<String> out;
     out.append(String("archive.tar.gz"));
-    collect_files(out, WALK_APPEND | WALK_RECURSE | WALK_NO_EXTENSIONS | WALK_NAMES_ONLY, String(tree.native("*.obj").c_str()));
+    collect_files(out, WALK_APPEND | WALK_RECURSE | WALK_NO_EXTENSIONS | WALK_NAMES_ONLY,
+                  String(tree.native("*.obj").c_str()));
     EXPECT_EQ((Paths{"archive.tar.gz", "a", "b", "c", "d"}), contents(out));
     collect_files(out, WALK_RECURSE | WALK_NAMES_ONLY, String(tree.native("*.txt").c_str()));
     EXPECT_EQ((Paths{"a.txt", "d.txt"}), contents(out));
@@ -110,9 +111,10 @@ TEST_F(WalkTree, NothingFromMissingPlacesOrEmptyNames) {
 TEST_F(WalkTree, PatternsWalkedTogetherGetWhatEachWouldAlone) {
     tree.file("s/t/e.txt", 50000);
     tree.file("s/t/u/v/f.obj", 600000);
-    const std::vector<std::string> patterns = {
-        tree.native("*.obj"), tree.native("*.txt") + " /s", tree.native("*.zzz"), tree.native("s/*.obj"),
-        tree.native("s/"),    tree.native("t"),             tree.native("*.obj"), tree.native("s/t/u/*")};
+    const std::vector<std::string> patterns = {tree.native("*.obj"), tree.native("*.txt") + " /s",
+                                               tree.native("*.zzz"), tree.native("s/*.obj"),
+                                               tree.native("s/"),    tree.native("t"),
+                                               tree.native("*.obj"), tree.native("s/t/u/*")};
     for (const std::uint32_t flags : {0u, WALK_RECURSE, WALK_RECURSE | WALK_DIRECTORIES | WALK_SORT_BY_NAME,
                                       WALK_RECURSE | WALK_NAMES_ONLY | WALK_SORT_BY_TIME}) {
         std::vector<WalkRequest> requests(patterns.size());

@@ -18,8 +18,8 @@ struct ChildResult {
 struct ProgramRun {
     std::string program;
     std::vector<std::string> arguments;
-    std::string input;           // written to the child's standard input, which is then closed
-    std::string directory;       // working directory of the child; empty inherits ours
+    std::string input;      // written to the child's standard input, which is then closed
+    std::string directory;  // working directory of the child; empty inherits ours
     // POSIX systems only: done in the child once it is in its directory, just before the
     // program starts (to change its user, its limits, its signals or its output).
     std::function<void()> prepare = {};
@@ -81,8 +81,7 @@ bool run_child_if_asked(int argc, char** argv, int& exit_code);
 
 }  // namespace rubo::test
 
-#define RUBO_CHILD(name)                                                        \
-    static int rubo_child_##name();                                             \
-    static const ::rubo::test::ChildRegistration rubo_child_registration_##name( \
-        #name, rubo_child_##name);                                              \
+#define RUBO_CHILD(name)                                                                                   \
+    static int rubo_child_##name();                                                                        \
+    static const ::rubo::test::ChildRegistration rubo_child_registration_##name(#name, rubo_child_##name); \
     static int rubo_child_##name()

@@ -42,8 +42,8 @@ ChildResult run_program(const ProgramRun& run) {
         dup2(to_child[0], 0);
         dup2(from_child[1], 1);
         dup2(errors_from_child[1], 2);
-        for (int descriptor : {to_child[0], to_child[1], from_child[0], from_child[1], errors_from_child[0],
-                               errors_from_child[1]})
+        for (int descriptor :
+             {to_child[0], to_child[1], from_child[0], from_child[1], errors_from_child[0], errors_from_child[1]})
             close(descriptor);
         if (!run.directory.empty() && chdir(run.directory.c_str()) != 0) _exit(127);
         if (run.prepare) run.prepare();

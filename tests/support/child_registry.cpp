@@ -16,9 +16,7 @@ std::map<std::string, ChildRoutine>& registry() {
 
 }  // namespace
 
-ChildRegistration::ChildRegistration(const char* name, ChildRoutine routine) {
-    registry()[name] = routine;
-}
+ChildRegistration::ChildRegistration(const char* name, ChildRoutine routine) { registry()[name] = routine; }
 
 bool run_child_if_asked(int argc, char** argv, int& exit_code) {
     if (argc < 2 || std::strncmp(argv[1], child_flag, sizeof child_flag - 1) != 0) return false;

@@ -16,8 +16,8 @@ ScratchDirectory::ScratchDirectory() {
     static std::atomic<unsigned> counter{0};
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = fs::temp_directory_path() / ("rubo-test-" + std::to_string(entropy()) + "-" +
-                                                          std::to_string(counter.fetch_add(1)));
+        fs::path candidate = fs::temp_directory_path() /
+                             ("rubo-test-" + std::to_string(entropy()) + "-" + std::to_string(counter.fetch_add(1)));
         if (fs::create_directory(candidate)) {
             path_ = candidate.make_preferred().string();
             return;

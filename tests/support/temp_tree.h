@@ -61,9 +61,9 @@ public:
         std::filesystem::create_directories(root_ / utf8_path(native_relative(relative)));
     }
     void read_only(const std::string& relative) const {
-        std::filesystem::permissions(root_ / utf8_path(native_relative(relative)), std::filesystem::perms::owner_write |
-                                                                             std::filesystem::perms::group_write |
-                                                                             std::filesystem::perms::others_write,
+        std::filesystem::permissions(root_ / utf8_path(native_relative(relative)),
+                                     std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                         std::filesystem::perms::others_write,
                                      std::filesystem::perm_options::remove);
     }
     bool exists(const std::string& relative) const {

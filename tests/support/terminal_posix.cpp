@@ -59,8 +59,7 @@ void say(int terminal, const char* text) {
 
 TerminalChild::TerminalChild(const char* routine) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-        throw std::runtime_error("no pseudo-terminal");
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) throw std::runtime_error("no pseudo-terminal");
     std::string terminal_name = ptsname(master_);
     terminal_ = open(terminal_name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     int report[2];

@@ -17,9 +17,9 @@ inline std::wstring wide_name(const std::string& utf8) {
 
 inline std::string utf8_name(const std::wstring& wide) {
     std::string utf8(wide.size() * 3, '\0');
-    utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                                             utf8.data(), static_cast<int>(utf8.size()), nullptr,
-                                                             nullptr)));
+    utf8.resize(
+        static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                                     utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr)));
     return utf8;
 }
 
