@@ -16,7 +16,7 @@ FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := string_fuzz paths_fuzz resolver_fuzz
 
 .PHONY: all build demo install test test-asan windows windows-compiler test-windows wine-tools wine-locales \
-        wine-prefix package package-tools package-check fuzz fuzz-runtime bench clean
+        wine-prefix package package-tools package-check fuzz fuzz-runtime bench format format-check format-tool clean
 
 all: build
 
@@ -125,6 +125,21 @@ bench:
 	cmake --preset release
 	cmake --build --preset release --target rubo
 	python3 bench/run.py --rubo build/release/bin/rubo --work build/bench $(BENCH_FLAGS)
+
+# The layout of the C++ files: `format` applies .clang-format to them, `format-check`
+# fails on any file it would change (clang-format comes from the distribution when it is
+# missing).
+CXX_FILES = $(shell find app core platform resolve tests fuzz -name '*.cpp' -o -name '*.h')
+
+format: format-tool
+	clang-format -i $(CXX_FILES)
+
+format-check: format-tool
+	@clang-format --dry-run --Werror $(CXX_FILES)
+	@echo "format: $(words $(CXX_FILES)) files laid out as .clang-format says"
+
+format-tool:
+	@command -v clang-format > /dev/null || { $(APT_INSTALL) clang-format; }
 
 clean:
 	rm -rf build
