@@ -117,11 +117,14 @@ fuzz-runtime:
 	@test -f "$$(clang++ -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" || \
 	  { $(APT_INSTALL) libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev; }
 
-# Compares the release rubo with find on generated trees (bench/run.py tells how);
-# strace and GNU time come from the distribution when they are missing.
+# Compares the release rubo with find and fd on generated trees (bench/run.py tells how);
+# strace, GNU time and fd (the package fd-find, whose program is fdfind) come from the
+# distribution when they are missing.
 bench:
 	@command -v strace > /dev/null && [ -x /usr/bin/time ] || \
 	  { $(APT_INSTALL) strace time; }
+	@fd --version 2> /dev/null | grep -Eq '^fd(find)? ' || command -v fdfind > /dev/null || \
+	  { $(APT_INSTALL) fd-find; }
 	cmake --preset release
 	cmake --build --preset release --target rubo
 	python3 bench/run.py --rubo build/release/bin/rubo --work build/bench $(BENCH_FLAGS)

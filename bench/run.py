@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""Compares rubo with find on generated trees.
+"""Compares rubo with find and fd on generated trees.
 
     run.py --rubo PATH [--work DIR] [--pairs N] [--sizes 10000,100000,1000000]
 
-Every timed case alternates the two tools, pair by pair (the one that starts a pair
-changes from pair to pair), and reports the median wall time of each, the min-max
-spread and the ratio rubo/find. Deleting runs each get a fresh `cp -a` copy of the
+Every timed case runs its peers (rubo and the other tools) in rounds, one run of each
+per round; the order rotates from round to round, so no tool always goes first. It
+reports the median wall time of each peer, the min-max spread, the cpu median and
+rubo's ratio to each other peer. Deleting runs each get a fresh `cp -a` copy of the
 master tree, made and removed outside the timing. Master trees are kept in the work
 directory and made again only when the generator or the size changes.
+
+fd is `fd` when that is on the PATH and is the file finder, else `fdfind` (the
+program of the Debian package fd-find).
 """
 
 import argparse
@@ -15,6 +19,7 @@ import hashlib
 import os
 import platform
 import re
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -30,6 +35,9 @@ FULL_ARGUMENT = "*.obj"
 RESOLVE_ARGUMENT = "*.obj;nomatch.zzz"
 FIND_FULL = ["find", ".", "-name", "*.obj", "-print", "-delete"]
 FIND_RESOLVE = ["find", ".", "-name", "*.obj", "-printf", "%s %p\\n"]
+FIND_FULL_SIZES = FIND_RESOLVE + ["-delete"]
+FD_RESOLVE = ["-u", "-t", "f", "-g", "*.obj"]  # after fd's program
+FD_FULL = FD_RESOLVE + ["-X", "rm", "--"]
 
 
 REPORT = []  # every line said, written to last-run.txt in the work directory at the end
@@ -65,9 +73,26 @@ def commit():
     return head + (" (with uncommitted changes)" if git("status", "--porcelain", "--untracked-files=no") else "")
 
 
-def tool_versions(rubo):
-    find = subprocess.run(["find", "--version"], capture_output=True, text=True).stdout.splitlines()
-    return "rubo %s; %s" % (rubo, find[0] if find else "find (version unknown)")
+def version(program):
+    """The first line of `program --version`, or "" when there is none."""
+    try:
+        lines = subprocess.run([program, "--version"], capture_output=True, text=True).stdout.splitlines()
+    except OSError:
+        return ""
+    return lines[0].strip() if lines else ""
+
+
+def fd_program():
+    for name in ("fd", "fdfind"):
+        path = shutil.which(name)
+        if path is not None and version(path).split()[:1] in (["fd"], ["fdfind"]):
+            return path
+    sys.exit("bench: fd is missing (the package fd-find gives it as fdfind)")
+
+
+def tool_versions(rubo, fd):
+    return "rubo %s; %s; %s (%s)" % (rubo, version("find") or "find (version unknown)",
+                                     version(fd) or "fd (version unknown)", fd)
 
 
 # ---- Trees
@@ -156,99 +181,123 @@ def expect(condition, message):
         sys.exit("bench: " + message)
 
 
-class Case:
-    """Alternating runs of rubo and find and what they add up to."""
+class Peer:
+    """One tool of a case: its name in the tables, its command and the exit status it
+    ends with when all goes well."""
 
-    def __init__(self, name):
+    def __init__(self, name, command, status=0):
+        self.name, self.command, self.status = name, command, status
+
+    def shown(self):
+        return shlex.join([os.path.basename(self.command[0])] + self.command[1:])
+
+
+def full_peers(rubo, fd):
+    return [Peer("rubo", [rubo, FULL_ARGUMENT]),
+            Peer("find -print -delete", FIND_FULL),
+            Peer("find -printf -delete", FIND_FULL_SIZES),
+            Peer("fd -X rm", [fd] + FD_FULL)]
+
+
+def resolve_peers(rubo, fd):
+    # The unmatched pattern makes rubo ask; the ended input declines.
+    return [Peer("rubo", [rubo, RESOLVE_ARGUMENT], status=3),
+            Peer("find -printf", FIND_RESOLVE),
+            Peer("fd", [fd] + FD_RESOLVE)]
+
+
+class Case:
+    """Rounds of runs of its peers and what they add up to."""
+
+    def __init__(self, name, peers):
         self.name = name
-        self.runs = {"rubo": [], "find": []}
+        self.peers = peers
+        self.runs = {peer.name: [] for peer in peers}
 
     def median(self, tool):
         return statistics.median(run.seconds for run in self.runs[tool])
 
-    def ratio(self):
-        return self.median("rubo") / self.median("find")
+    def ratio(self, tool):
+        """rubo's median time over the peer's."""
+        return self.median("rubo") / self.median(tool)
 
     def report(self):
-        lines = []
-        for tool in ("rubo", "find"):
-            seconds = [run.seconds for run in self.runs[tool]]
-            cpu = statistics.median(run.cpu for run in self.runs[tool])
-            lines.append("  %-4s median %7.3f s  spread %7.3f - %7.3f s  (cpu median %6.3f s, %d runs)"
-                         % (tool, statistics.median(seconds), min(seconds), max(seconds), cpu, len(seconds)))
-        lines.append("  ratio rubo/find %.2f" % self.ratio())
+        lines = ["  %-20s %9s  %19s  %10s  %4s  %9s" % ("", "median", "spread", "cpu median", "runs", "rubo/peer")]
+        for peer in self.peers:
+            runs = self.runs[peer.name]
+            seconds = [run.seconds for run in runs]
+            ratio = "" if peer.name == "rubo" else "%9.2f" % self.ratio(peer.name)
+            row = ("  %-20s %7.3f s  %7.3f - %7.3f s  %8.3f s  %4d  %9s"
+                   % (peer.name, statistics.median(seconds), min(seconds), max(seconds),
+                      statistics.median(run.cpu for run in runs), len(runs), ratio))
+            lines.append(row.rstrip())
         return "\n".join(lines)
 
 
-def alternate(case, pairs, commands, directory_for, check):
-    """Runs `pairs` pairs; directory_for(tool) gives the directory of one run (a fresh
-    copy for a deleting run), check(tool, run, directory) looks at what it did."""
-    for pair in range(pairs):
-        order = ("rubo", "find") if pair % 2 == 0 else ("find", "rubo")
-        for tool in order:
-            directory = directory_for(tool)
-            run = timed(commands[tool], directory)
-            check(tool, run, directory)
-            case.runs[tool].append(run)
+def alternate(case, rounds, directory_for, check):
+    """Runs `rounds` rounds of every peer, the order rotated by one from round to round;
+    directory_for(peer) gives the directory of one run (a fresh copy for a deleting run),
+    check(peer, directory) looks at what it did once its exit status is seen to."""
+    for round_ in range(rounds):
+        shift = round_ % len(case.peers)
+        for peer in case.peers[shift:] + case.peers[:shift]:
+            directory = directory_for(peer)
+            run = timed(peer.command, directory)
+            expect(run.status == peer.status, "%s ended with %d in the %s" % (peer.name, run.status, case.name))
+            check(peer, directory)
+            case.runs[peer.name].append(run)
 
 
-def full_run(rubo, work, pairs, copies, files):
+def full_run(peers, work, pairs, copies, files):
     master = master_tree(work, files)
     left = files - files // 2
-    case = Case("full run, %d files" % files)
+    case = Case("full run, %d files" % files, peers)
 
-    def check(tool, run, directory):
-        expect(run.status == 0, "%s ended with %d in the full run" % (tool, run.status))
-        expect(count_files(directory) == left, "%s left a wrong number of files" % tool)
+    def check(peer, directory):
+        expect(count_files(directory) == left, "%s left a wrong number of files" % peer.name)
         copies.discard(directory)
 
-    alternate(case, pairs, {"rubo": [rubo, FULL_ARGUMENT], "find": FIND_FULL},
-              lambda tool: copies.fresh(master), check)
+    alternate(case, pairs, lambda peer: copies.fresh(master), check)
     copies.wait()
     return case
 
 
-def resolution(rubo, work, pairs, files):
+def resolution(peers, work, pairs, files):
     master = master_tree(work, files)
-    case = Case("resolution alone, %d files" % files)
-
-    def check(tool, run, directory):
-        # The unmatched pattern makes rubo ask; the ended input declines.
-        expect(run.status == (3 if tool == "rubo" else 0), "%s ended with %d in the resolution" % (tool, run.status))
-
-    commands = {"rubo": [rubo, RESOLVE_ARGUMENT], "find": FIND_RESOLVE}
-    for tool in ("rubo", "find"):  # one untimed run each, so both start with the same cache
-        timed(commands[tool], master)
-    alternate(case, pairs, commands, lambda tool: master, check)
+    case = Case("resolution alone, %d files" % files, peers)
+    for peer in peers:  # one untimed run each, so all start with the same cache
+        timed(peer.command, master)
+    alternate(case, pairs, lambda peer: master, lambda peer, directory: None)
     expect(count_files(master) == files, "the resolution changed the master tree of %d files" % files)
     return case
 
 
-def peak_memory(rubo, work, files):
+def peak_memory(peers, work, files):
     master = master_tree(work, files)
     peaks = {}
-    for tool, command in (("rubo", [rubo, RESOLVE_ARGUMENT]), ("find", FIND_RESOLVE)):
+    for peer in peers:
         with tempfile.NamedTemporaryFile(mode="r") as report:
-            subprocess.run(["/usr/bin/time", "-v", "-o", report.name] + command, cwd=master,
+            subprocess.run(["/usr/bin/time", "-v", "-o", report.name] + peer.command, cwd=master,
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
             found = re.search(r"Maximum resident set size \(kbytes\): (\d+)", report.read())
-        expect(found is not None, "no peak memory from /usr/bin/time for " + tool)
-        peaks[tool] = int(found.group(1))
+        expect(found is not None, "no peak memory from /usr/bin/time for " + peer.name)
+        peaks[peer.name] = int(found.group(1))
     return peaks
 
 
-def system_calls(rubo, work, files, copies):
-    """Calls per deleted file in the full run, from strace's count of every call."""
+def system_calls(peers, work, files, copies):
+    """Calls per deleted file in the full run, from strace's count of every call (of
+    every process: fd's count holds those of the rm it starts)."""
     master = master_tree(work, files)
     deleted = files // 2
     result = {}
-    for tool, command in (("rubo", [rubo, FULL_ARGUMENT]), ("find", FIND_FULL)):
+    for peer in peers:
         copy = copies.fresh(master)
         with tempfile.NamedTemporaryFile(mode="r") as counts:
-            subprocess.run(["strace", "-c", "-f", "-o", counts.name] + command, cwd=copy,
+            subprocess.run(["strace", "-c", "-f", "-o", counts.name] + peer.command, cwd=copy,
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, check=True)
             table = counts.read()
-        expect(count_files(copy) == files - deleted, "%s under strace left a wrong number of files" % tool)
+        expect(count_files(copy) == files - deleted, "%s under strace left a wrong number of files" % peer.name)
         copies.discard(copy)
         calls = {}
         for line in table.splitlines():
@@ -256,7 +305,7 @@ def system_calls(rubo, work, files, copies):
             # % time, seconds, usecs/call, calls, [errors,] name
             if len(fields) >= 5 and fields[-1] != "total" and fields[3].isdigit():
                 calls[fields[-1]] = int(fields[3])
-        result[tool] = calls
+        result[peer.name] = calls
     copies.wait()
     return result, deleted
 
@@ -274,13 +323,15 @@ def main():
     sizes = [int(size) for size in options.sizes.split(",")]
     for tool in ("find", "strace", "/usr/bin/time"):
         expect(shutil.which(tool) is not None, tool + " is missing")
+    fd = fd_program()
+    full_tools, resolve_tools = full_peers(rubo, fd), resolve_peers(rubo, fd)
     os.makedirs(work, exist_ok=True)
     started = time.perf_counter()
 
     say("machine: " + machine())
     say("date:    " + time.strftime("%Y-%m-%d %H:%M:%S %Z"))
     say("commit:  " + commit())
-    say("tools:   " + tool_versions(rubo))
+    say("tools:   " + tool_versions(rubo, fd))
     say("work:    %s (%s)" % (work, subprocess.run(["stat", "-f", "-c", "%T", work], capture_output=True,
                                                      text=True).stdout.strip()))
     say("load:    %s at the start" % load())
@@ -289,59 +340,77 @@ def main():
     for files in sorted(set(sizes + [options.full_size, STRACE_SIZE])):
         master_tree(work, files)
     say()
+    for title, peers in (("full run (deleting; a fresh copy each run)", full_tools),
+                         ("resolution alone (nothing deleted)", resolve_tools)):
+        say("Peers of the %s:" % title)
+        for peer in peers:
+            say("  %-20s  %s" % (peer.name, peer.shown()))
+    say()
 
     copies = Copies(work)
-    full = full_run(rubo, work, options.pairs, copies, options.full_size)
-    say("%s: rubo %s  vs  %s" % (full.name, FULL_ARGUMENT, " ".join(FIND_FULL)))
+    full = full_run(full_tools, work, options.pairs, copies, options.full_size)
+    say(full.name + ":")
     say(full.report())
     say("  load %s" % load())
     scaling = {}
     for files in sizes:
-        case = resolution(rubo, work, options.pairs, files)
+        case = resolution(resolve_tools, work, options.pairs, files)
         scaling[files] = case
-        say("%s: rubo '%s'  vs  %s" % (case.name, RESOLVE_ARGUMENT, " ".join(FIND_RESOLVE)))
+        say(case.name + ":")
         say(case.report())
         say("  load %s" % load())
 
     say()
-    say("Scaling of the resolution (median time per file):")
+    say("Scaling of the resolution (median time; rubo's per file):")
     for files, case in sorted(scaling.items()):
-        say("  %9d files: rubo %7.3f s (%.2f us/file), find %7.3f s" %
-            (files, case.median("rubo"), case.median("rubo") / files * 1e6, case.median("find")))
+        say("  %9d files: rubo %7.3f s (%.2f us/file), %s" %
+            (files, case.median("rubo"), case.median("rubo") / files * 1e6,
+             ", ".join("%s %.3f s" % (peer.name, case.median(peer.name)) for peer in resolve_tools[1:])))
+    growth = {}
     if 100_000 in scaling and 1_000_000 in scaling:
-        for tool in ("rubo", "find"):
-            say("  %s: 1,000,000 files take %.1fx as long as 100,000" %
-                (tool, scaling[1_000_000].median(tool) / scaling[100_000].median(tool)))
+        for peer in resolve_tools:
+            growth[peer.name] = scaling[1_000_000].median(peer.name) / scaling[100_000].median(peer.name)
+            say("  %s: 1,000,000 files take %.1fx as long as 100,000" % (peer.name, growth[peer.name]))
 
     say()
     if MEMORY_SIZE in sizes:
-        peaks = peak_memory(rubo, work, MEMORY_SIZE)
+        peaks = peak_memory(resolve_tools, work, MEMORY_SIZE)
         say("Peak resident memory of the resolution at %d files (/usr/bin/time -v):" % MEMORY_SIZE)
-        for tool in ("rubo", "find"):
-            say("  %-4s %8.1f MB" % (tool, peaks[tool] / 1024))
+        for peer in resolve_tools:
+            say("  %-20s %8.1f MB" % (peer.name, peaks[peer.name] / 1024))
         say()
 
-    calls, deleted = system_calls(rubo, work, STRACE_SIZE, copies)
+    calls, deleted = system_calls(full_tools, work, STRACE_SIZE, copies)
     say("System calls of the full run at %d files (strace -c -f), %d files deleted:" % (STRACE_SIZE, deleted))
-    for tool in ("rubo", "find"):
-        total = sum(calls[tool].values())
-        top = sorted(calls[tool].items(), key=lambda item: -item[1])[:6]
-        say("  %-4s %8d calls, %.2f per deleted file: %s" %
-            (tool, total, total / deleted, ", ".join("%s %d" % item for item in top)))
+    per_file = {}
+    for peer in full_tools:
+        total = sum(calls[peer.name].values())
+        per_file[peer.name] = total / deleted
+        top = sorted(calls[peer.name].items(), key=lambda item: -item[1])[:6]
+        say("  %-20s %8d calls, %.2f per deleted file: %s" %
+            (peer.name, total, per_file[peer.name], ", ".join("%s %d" % item for item in top)))
     say()
     say("Targets:")
-    checks = [("full run rubo/find <= 1.2", full.ratio(), 1.2)]
+    # (what, figure, limit, whether the figure must stay below the limit rather than reach it at most)
+    checks = [("full run rubo / find -print -delete <= 1.2", full.ratio("find -print -delete"), 1.2, False),
+              ("full run rubo / find -print -delete <= 1.0", full.ratio("find -print -delete"), 1.0, False),
+              ("full run rubo / find -printf -delete < 1", full.ratio("find -printf -delete"), 1.0, True),
+              ("full run rubo / fd -X rm < 1", full.ratio("fd -X rm"), 1.0, True)]
     if 100_000 in scaling:
-        checks.append(("resolution at 100,000 files rubo/find <= 1.5", scaling[100_000].ratio(), 1.5))
-    if 100_000 in scaling and 1_000_000 in scaling:
-        checks.append(("1,000,000 files take <= 11x as long as 100,000",
-                       scaling[1_000_000].median("rubo") / scaling[100_000].median("rubo"), 11))
+        to_find, to_fd = scaling[100_000].ratio("find -printf"), scaling[100_000].ratio("fd")
+        checks += [("resolution at 100,000 files rubo / find -printf <= 1.5", to_find, 1.5, False),
+                   ("resolution at 100,000 files rubo / find -printf <= 0.6", to_find, 0.6, False),
+                   ("resolution at 100,000 files rubo / fd <= 1.5", to_fd, 1.5, False)]
+    if growth:
+        checks.append(("1,000,000 files take <= 11x as long as 100,000", growth["rubo"], 11, False))
     if MEMORY_SIZE in sizes:
-        checks.append(("peak memory at 1,000,000 files <= 300 MB", peaks["rubo"] / 1024, 300))
-    per_file = {tool: sum(calls[tool].values()) / deleted for tool in ("rubo", "find")}
-    checks.append(("system calls per deleted file <= find's + 3", per_file["rubo"], per_file["find"] + 3))
-    for text, value, limit in checks:
-        say("  %-48s %8.2f  %s" % (text, value, "met" if value <= limit else "MISSED"))
+        checks += [("peak memory at 1,000,000 files <= 300 MB", peaks["rubo"] / 1024, 300, False),
+                   ("peak memory at 1,000,000 files <= 60 MB", peaks["rubo"] / 1024, 60, False)]
+    checks.append(("system calls per deleted file <= find's + 3", per_file["rubo"],
+                   per_file["find -print -delete"] + 3, False))
+    for text, value, limit, below in checks:
+        met = value < limit if below else value <= limit
+        say("  %-56s %8.2f  %s" % (text, value, "met" if met else "MISSED"))
     say()
     say("load:    %s at the end; the whole benchmark took %.0f s" % (load(), time.perf_counter() - started))
     with open(os.path.join(work, "last-run.txt"), "w") as kept:
