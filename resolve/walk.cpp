@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/sort_strings.h"
 #include "core/startup_objects.h"
+#include "resolve/read_ahead.h"
 #include "resolve/walk_order.h"
 
 namespace rubo {
@@ -25,7 +26,7 @@ template <> struct TypeName<Target> {
 
 namespace {
 
-std::int64_t size_of(const platform::DirectoryEntry& found) {
+std::int64_t size_of(const platform::EntryDetails& found) {
     return static_cast<std::int64_t>((std::uint64_t{found.size_high} << 32) | found.size_low);
 }
 
@@ -72,18 +73,20 @@ struct Target {
     platform::DirectoryIdentity* searched = nullptr;
     Collection<SearchFailure>* failures = nullptr;  // where directories that cannot be searched go
     WalkProgress* progress = nullptr;               // where the walk counts what it reads
+    ReadAhead* ahead = nullptr;                     // what reads the directories
     // For a subdirectory's target, the target above whose walk it continues: its matches
     // follow what the output held, and its total goes to that target.
     Target* above = nullptr;
     std::int32_t listed = 0;  // how many paths list_own listed
     bool below = false;       // whether it goes on into the subdirectories
-    // The reading of the own directory, made by the first target of this level that
-    // has that directory and shared by the others (`reader`).
+    // The own directory is read for the first target of this level that has that
+    // directory (`reader`), for all of them: the reader holds the job that reads it (for
+    // a subdirectory, the one read ahead) and, once read, what was read.
     Target* reader = nullptr;
     // For a reader: whether a target of its directory is to know its identity.
     platform::ReadIdentity identity_wanted = platform::ReadIdentity::SKIP;
-    platform::DirectoryReading reading;
-    platform::ErrorCode read_error = 0;  // why the directory could not be read; 0 when it was
+    ReadJob* job = nullptr;
+    DirectoryRead* read = nullptr;
 };
 
 // Readies a target for its own directory; false when its pattern names no file (a
@@ -104,7 +107,8 @@ bool prepare(Target& target) {
 
 // Finds, for each prepared target of a level, the target that reads its directory: the
 // first one with that directory. The reader takes the directory's identity when any of
-// them is to know it.
+// them is to know it. A subdirectory's targets share one directory, whose job the first
+// of them was given.
 void assign_readers(BoxedVector<Target>& targets) {
     for (std::int32_t i = 0; i < targets.count; ++i) {
         Target& target = *targets.at(i);
@@ -119,16 +123,30 @@ void assign_readers(BoxedVector<Target>& targets) {
     }
 }
 
-// The target's own directory as its reader read it; read now by the reader itself.
-platform::DirectoryReading& own_reading(Target& target) {
-    Target& reader = *target.reader;
-    if (&reader == &target) {
-        const bool read = platform::read_directory(target.dir.text(), target.reading, target.identity_wanted);
-        target.read_error = read ? 0 : platform::last_error();
+// Starts the job of each reader that has none yet (the level's own directories): its
+// entries are matched for every target of its directory, and what lies below is read
+// ahead for those that recurse.
+void start_jobs(BoxedVector<Target>& targets) {
+    for (Target& reader : targets) {
+        if (reader.reader != &reader || reader.job != nullptr) continue;
+        BoxedVector<String> patterns;
+        BoxedVector<String> below;
+        for (const Target& target : targets) {
+            if (target.reader != &reader) continue;
+            patterns.append(target.filter);
+            if ((target.flags & WALK_RECURSE) != 0) below.append(target.filter);
+        }
+        reader.job = reader.ahead->start(reader.dir, reader.identity_wanted, patterns, below);
     }
-    if (target.searched != nullptr && !target.searched->known && reader.read_error == 0)
-        *target.searched = reader.reading.identity();
-    return reader.reading;
+}
+
+// The target's own directory as its reader read it; taken now by the reader itself.
+DirectoryRead& own_read(Target& target) {
+    Target& reader = *target.reader;
+    if (&reader == &target) target.read = &target.ahead->take(target.job);
+    if (target.searched != nullptr && !target.searched->known && reader.read->error == 0)
+        *target.searched = reader.read->reading.identity();
+    return *reader.read;
 }
 
 // Records a directory of the target's that cannot be searched, unless it is the missing
@@ -141,11 +159,12 @@ void note_failure(const Target& target, platform::ErrorCode error) {
 // Lists the matches of the target's pattern in its own directory, from its reader's
 // reading; only the matches' details are read. True when the directory could be searched.
 bool list_own(Target& target) {
-    platform::DirectoryReading& reading = own_reading(target);
-    if (target.reader->read_error != 0) {
-        note_failure(target, target.reader->read_error);
+    DirectoryRead& read = own_read(target);
+    if (read.error != 0) {
+        note_failure(target, read.error);
         return false;
     }
+    const platform::DirectoryReading& reading = read.reading;
     // A subdirectory's matches are sorted among themselves only, so a target that sorts
     // gathers them apart first.
     const bool sorting = (target.flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) != 0;
@@ -153,19 +172,18 @@ bool list_own(Target& target) {
     BoxedVector<String>& listing = target.above != nullptr && sorting ? gathered : *target.output;
     const std::int32_t held = listing.count;
     std::int64_t total = 0;
-    platform::DirectoryEntry found;
+    platform::EntryDetails found;
     for (std::size_t i = 0; i < reading.count(); ++i) {
-        if (!platform::wildcard_match(target.filter.text(), reading.name(i), path_case)) continue;
-        if (!reading.details(i, found)) {
-            const platform::ErrorCode error = platform::last_error();
+        const char* name = reading.name(i);
+        if (!platform::wildcard_match(target.filter.text(), name, path_case)) continue;
+        if (const platform::ErrorCode error = read.details(i, found); error != 0) {
             if (error == platform::SYSTEM_ERROR_FILE_NOT_FOUND) continue;  // gone since the reading
             listing.keep_first(held);
             note_failure(target, error);
             return false;
         }
-        if (is_directory(found.attributes) && ((target.flags & WALK_DIRECTORIES) == 0 || is_dot_name(found.name)))
-            continue;
-        listing.append(join_path(target.dir.text(), found.name));
+        if (is_directory(found.attributes) && ((target.flags & WALK_DIRECTORIES) == 0 || is_dot_name(name))) continue;
+        listing.append(join_path(target.dir.text(), name));
         add_size(total, size_of(found));
     }
     add_size(target.total, total);
@@ -193,10 +211,14 @@ void walk_below(BoxedVector<Target>& targets, Target& first) {
         continued->flags = target.flags;
         continued->failures = target.failures;
         continued->progress = target.progress;
+        continued->ahead = target.ahead;
     }
-    const platform::DirectoryReading& reading = first.reader->reading;
+    ReadJob* job = first.reader->job;
+    const platform::DirectoryReading& reading = first.reader->read->reading;
+    std::int32_t subdirectories = 0;
     for (std::size_t entry = 0; entry < reading.count(); ++entry) {
         if (reading.kind(entry) != platform::EntryKind::DIRECTORY || is_dot_name(reading.name(entry))) continue;
+        inner.at(0)->job = ReadAhead::child(job, subdirectories++);
         const String subdirectory = join_path(first.dir.text(), reading.name(entry));
         for (std::int32_t i = 0; i < inner.count; ++i) {
             Target& continued = *inner.at(i);
@@ -215,19 +237,34 @@ void walk_level(BoxedVector<Target>& targets) {
     bool searched = false;
     for (std::int32_t i = 0; i < targets.count; ++i) searched = prepare(*targets.at(i)) || searched;
     assign_readers(targets);
+    start_jobs(targets);
     std::int64_t listed = 0;
     for (std::int32_t i = 0; i < targets.count; ++i) {
         Target& target = *targets.at(i);
         if (target.filter.length() == 0) continue;
         target.below = list_own(target) && (target.flags & WALK_RECURSE) != 0;
-        // Nothing more is read from the directory until the next target that shares it
-        // lists its own matches; meanwhile it need not be held open.
-        target.reader->reading.release();
         listed += target.listed;
     }
     if (searched && targets.at(0)->progress != nullptr) targets.at(0)->progress->count_directory(listed);
     for (std::int32_t i = 0; i < targets.count; ++i)
         if (targets.at(i)->below) walk_below(targets, *targets.at(i));
+    for (Target& reader : targets) {
+        if (reader.job == nullptr) continue;
+        reader.ahead->finish(reader.job);
+        reader.job = nullptr;
+        reader.read = nullptr;
+    }
+}
+
+// Adds a target for a pattern the caller named.
+Target& add_target(BoxedVector<Target>& targets, BoxedVector<String>& output, WalkFlags flags, String pattern,
+                   ReadAhead& ahead) {
+    Target& target = *targets.append(nullptr);
+    target.output = &output;
+    target.flags = flags;
+    target.pattern = std::move(pattern);
+    target.ahead = &ahead;
+    return target;
 }
 
 // The search state behind find_first_entry and find_next_entry: the current search,
@@ -282,26 +319,22 @@ void end_find() {
 }
 
 std::int64_t collect_files(BoxedVector<String>& output, WalkFlags flags, String pattern) {
+    ReadAhead ahead;
     BoxedVector<Target> targets;
-    Target* target = targets.append(nullptr);
-    target->output = &output;
-    target->flags = flags;
-    target->pattern = std::move(pattern);
+    Target& target = add_target(targets, output, flags, std::move(pattern), ahead);
     walk_level(targets);
-    return target->total;
+    return target.total;
 }
 
 void collect_files_together(WalkRequest* requests, std::int32_t count, WalkFlags flags,
                             Collection<SearchFailure>* failures, WalkProgress* progress) {
+    ReadAhead ahead;
     BoxedVector<Target> targets;
     for (std::int32_t i = 0; i < count; ++i) {
-        Target* target = targets.append(nullptr);
-        target->output = &requests[i].found;
-        target->flags = flags;
-        target->pattern = requests[i].pattern;
-        target->searched = &requests[i].searched;
-        target->failures = failures;
-        target->progress = progress;
+        Target& target = add_target(targets, requests[i].found, flags, requests[i].pattern, ahead);
+        target.searched = &requests[i].searched;
+        target.failures = failures;
+        target.progress = progress;
         requests[i].searched = platform::DirectoryIdentity{};
     }
     walk_level(targets);
