@@ -1,6 +1,9 @@
 #include "core/fatal.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "core/fatal_hooks.h"
 #include "core/output.h"
@@ -14,6 +17,7 @@ FatalOutputHook fatal_output_hook = print_line;
 namespace {
 
 int reports_in_progress = 0;
+std::atomic<std::thread::id> reporting_thread{};
 bool exit_started = false;
 
 // Ends the process with exit code 1 after the output is out. The exit-time destructors
@@ -30,6 +34,13 @@ char* system_message = nullptr;
 
 }  // namespace
 
+void claim_fatal_report() {
+    std::thread::id none{};
+    const std::thread::id self = std::this_thread::get_id();
+    if (reporting_thread.compare_exchange_strong(none, self) || none == self) return;
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
 void print_line(const char* text) {
     buffer_output(text != nullptr ? text : "");
     buffer_output("\r\n", 2);
@@ -42,6 +53,7 @@ void fatal_error(const char* format, ...) {
 }
 
 void fatal_error_list(const char* format, va_list arguments) {
+    claim_fatal_report();
     ++reports_in_progress;
     if (reports_in_progress > 2) {
         // Reporting failed twice over: the bare format is all that is left to show.

@@ -19,6 +19,11 @@ namespace rubo {
 // the library, named by the module that checks it (`Core` or `core`) and a line number.
 [[noreturn]] void internal_fatal_error(const char* module, int line);
 
+// Makes the calling thread the one whose report ends the process. A thread that comes
+// second waits, without returning, for that end, so that a process shows one report
+// however many of its threads fail at once; the reporting thread may call it again.
+void claim_fatal_report();
+
 // Writes the text and "\r\n" to standard output (a null text counts as empty).
 void print_line(const char* text);
 

@@ -3,8 +3,9 @@
 #include <cstdlib>
 
 #ifdef RUBO_FAULT_INJECTION
+#include <atomic>
 #include <cstdint>
-#include <cstring>
+#include <thread>
 #endif
 
 namespace rubo {
@@ -22,16 +23,21 @@ void* allocation_failed(std::size_t size) {
 #ifdef RUBO_FAULT_INJECTION
 // Test builds only: RUBO_FAIL_ALLOCATION=N in the environment makes the Nth request of
 // the process (counted from 1, allocations and reallocations alike) fail once, as if
-// memory had run out.
-std::uint64_t failing_request() {
-    const char* setting = std::getenv("RUBO_FAIL_ALLOCATION");
+// memory had run out; RUBO_FAIL_WORKER_ALLOCATION=N does so for the Nth request made on a
+// thread other than the one that started the process.
+std::uint64_t failing_request(const char* variable) {
+    const char* setting = std::getenv(variable);
     return setting != nullptr ? std::strtoull(setting, nullptr, 10) : 0;
 }
 
 bool injected_failure() {
-    static const std::uint64_t failing = failing_request();
-    static std::uint64_t requests = 0;
-    return ++requests == failing;
+    static const std::thread::id first_thread = std::this_thread::get_id();
+    static const std::uint64_t failing = failing_request("RUBO_FAIL_ALLOCATION");
+    static const std::uint64_t failing_on_worker = failing_request("RUBO_FAIL_WORKER_ALLOCATION");
+    static std::atomic<std::uint64_t> requests{0};
+    static std::atomic<std::uint64_t> worker_requests{0};
+    if (++requests == failing) return true;
+    return std::this_thread::get_id() != first_thread && ++worker_requests == failing_on_worker;
 }
 #else
 constexpr bool injected_failure() { return false; }

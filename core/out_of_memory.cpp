@@ -64,6 +64,7 @@ void free_aligned(void* block) {
 }  // namespace
 
 void out_of_memory_handler(std::size_t requested) {
+    claim_fatal_report();
     if (++failures > 1) {
         // Failing again while reporting: no more formatting, no more exit-time work.
         if (failures == 2) {
