@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -123,7 +124,7 @@ struct ReadAhead::Pool {
     std::size_t entries_ahead = 0;                  // entries in results read but not taken
     bool stopping = false;
     std::int32_t wanted = 0;   // how many workers to start once there is work
-    std::int32_t started = 0;  // how many were started
+    std::int32_t started = 0;  // how many did start
     std::unique_ptr<std::thread[]> workers;
 
     bool may_start() const { return waiting.count > 0 && entries_ahead < most_entries_ahead; }
@@ -137,11 +138,18 @@ struct ReadAhead::Pool {
             child->waiting = true;
             waiting.append(child);
         }
-        if (started < wanted) {
-            workers = std::make_unique<std::thread[]>(static_cast<std::size_t>(wanted));
-            for (; started < wanted; ++started) workers[started] = std::thread([this] { run_worker(); });
-        }
+        if (workers == nullptr && wanted > 0) start_workers();
         work.notify_all();
+    }
+
+    // Starts the workers. Where the system lets fewer threads start, the walk reads with
+    // those it has: with none, it reads every directory itself.
+    void start_workers() {
+        workers = std::make_unique<std::thread[]>(static_cast<std::size_t>(wanted));
+        try {
+            for (; started < wanted; ++started) workers[started] = std::thread([this] { run_worker(); });
+        } catch (const std::system_error&) {
+        }
     }
 
     // Claims a waiting job for whoever is to read it.
