@@ -202,6 +202,7 @@ def full_peers(rubo, fd):
 def resolve_peers(rubo, fd):
     # The unmatched pattern makes rubo ask; the ended input declines.
     return [Peer("rubo", [rubo, RESOLVE_ARGUMENT], status=3),
+            Peer("rubo, one thread", ["env", "RUBO_THREADS=1", rubo, RESOLVE_ARGUMENT], status=3),
             Peer("find -printf", FIND_RESOLVE),
             Peer("fd", [fd] + FD_RESOLVE)]
 
@@ -397,10 +398,14 @@ def main():
               ("full run rubo / find -printf -delete < 1", full.ratio("find -printf -delete"), 1.0, True),
               ("full run rubo / fd -X rm < 1", full.ratio("fd -X rm"), 1.0, True)]
     if 100_000 in scaling:
-        to_find, to_fd = scaling[100_000].ratio("find -printf"), scaling[100_000].ratio("fd")
-        checks += [("resolution at 100,000 files rubo / find -printf <= 1.5", to_find, 1.5, False),
-                   ("resolution at 100,000 files rubo / find -printf <= 0.6", to_find, 0.6, False),
-                   ("resolution at 100,000 files rubo / fd <= 1.5", to_fd, 1.5, False)]
+        checks.append(("resolution at 100,000 files rubo / find -printf <= 1.5",
+                       scaling[100_000].ratio("find -printf"), 1.5, False))
+    for files in (100_000, 1_000_000):
+        if files in scaling:
+            checks += [("resolution at %s files rubo / find -printf <= 0.6" % format(files, ","),
+                        scaling[files].ratio("find -printf"), 0.6, False),
+                       ("resolution at %s files rubo / fd <= 1.5" % format(files, ","),
+                        scaling[files].ratio("fd"), 1.5, False)]
     if growth:
         checks.append(("1,000,000 files take <= 11x as long as 100,000", growth["rubo"], 11, False))
     if MEMORY_SIZE in sizes:
