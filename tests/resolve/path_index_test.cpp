@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 using namespace rubo;
 
@@ -78,11 +77,11 @@ TEST(PathIndex, EveryByteCountsAndOnlyLettersFold) {
 TEST(PathIndex, FindsEveryPathAfterGrowing) {
     PathList paths;
     PathIndex index(paths, Case::SENSITIVE);
-    std::vector<String> names;
     for (int i = 0; i < 5000; ++i) {
-        names.emplace_back(("f" + std::to_string(i)).c_str());
-        const String directory(("/tree/d" + std::to_string(i % 7) + "/").c_str());
-        paths.append(directory, names.back().text());
+        std::string directory = "/tree/d", name = "f";
+        directory += std::to_string(i % 7) + "/";
+        name += std::to_string(i);
+        paths.append(String(directory.c_str()), name.c_str());
         index.add(paths.at(i), i);
     }
     EXPECT_EQ(5000u, index.count());

@@ -8,6 +8,7 @@
 
 #include "core/startup_objects.h"
 #include "tests/core/local_write_time.h"
+#include "tests/core/path_list_checks.h"
 #include "tests/support/temp_tree.h"
 
 #ifndef _WIN32
@@ -20,12 +21,6 @@ namespace rubo::test {
 namespace {
 
 using Paths = std::vector<std::string>;
-
-Paths contents(const PathList& list) {
-    Paths out;
-    for (const String& path : list) out.emplace_back(path.text());
-    return out;
-}
 
 // Runs the walk on a fresh vector and answers what it listed; the total goes to `total`.
 Paths walk(const std::string& pattern, std::uint32_t flags, std::int64_t* total = nullptr) {
