@@ -33,6 +33,7 @@
 #include "core/iterator.h"
 #include "core/list.h"
 #include "core/output.h"
+#include "core/path_list.h"
 #include "core/string.h"
 #include "core/terminal_text.h"
 #include "core/working_paths.h"
@@ -119,7 +120,7 @@ void write_shown(const String& text, LineEnds line_ends) {
 // when the deletion should start. With standard output going elsewhere (a file, a pipe)
 // and standard error at a terminal, the problems and the question are shown there as
 // well, so that the question does not wait unseen.
-bool proceed_despite(const String& problems, const List<String>& files) {
+bool proceed_despite(const String& problems, const PathList& files) {
     write_shown(problems, LineEnds::KEPT);
     if (files.count == 0) return false;
     buffer_output(question);
@@ -231,7 +232,7 @@ void write_summary(const String& counts, std::int64_t total_size) {
 
 // What the search for the files of a specification found.
 struct Found {
-    List<String> files;
+    PathList files;
     List<FileOrigin> origins;  // where each run of listed files was found
     List<SearchFailure> failures;
     String problems;

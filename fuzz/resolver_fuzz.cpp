@@ -133,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tree_root + "/link", tree_root + "/a.obj"};
     const std::string& default_directory = defaults[choice >> 5];
 
-    List<String> files;
+    PathList files;
     String problems;
     List<std::int32_t> lines;
     List<FileOrigin> origins;
@@ -141,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     resolve_file_spec(specification.c_str(), files, default_directory.c_str(), &problems, &lines, &total, flags,
                       &origins);
 
-    const std::vector<String> listed = items(files);
+    std::vector<String> listed;
+    for (const String& path : files) listed.push_back(path);
     const std::vector<std::int32_t> line_of = items(lines);
     std::vector<std::int32_t> base_of;
     for (const FileOrigin& origin : items(origins)) {

@@ -43,24 +43,31 @@ PathIndex::Slot& PathIndex::slot_for(const String& path, std::uint32_t hash) con
     const std::uint32_t mask = capacity_ - 1;
     for (std::uint32_t at = hash & mask;; at = (at + 1) & mask) {
         Slot& slot = slots_[at];
-        if (slot.path == nullptr) return slot;
-        if (slot.hash == hash && slot.path->compare(path, letter_case_) == 0) return slot;
+        if (slot.position < 0) return slot;
+        if (slot.hash == hash && paths_.equals(slot.position, path, letter_case_)) return slot;
     }
 }
 
-const String* PathIndex::find(const String& path, std::uint32_t hash) const {
-    if (count_ == 0) return nullptr;
-    return slot_for(path, hash).path;
+std::int32_t PathIndex::find(const String& path, std::uint32_t hash) const {
+    if (count_ == 0) return -1;
+    return slot_for(path, hash).position;
 }
 
-void PathIndex::add(const String& path, std::uint32_t hash) {
+void PathIndex::add(const String& path, std::int32_t position, std::uint32_t hash) {
     // At most half full, so that every probe meets an empty slot soon.
     if ((count_ + 1) * 2 > capacity_) grow();
     Slot& slot = slot_for(path, hash);
-    if (slot.path != nullptr) return;
-    slot.path = &path;
+    if (slot.position >= 0) return;
+    slot.position = position;
     slot.hash = hash;
     ++count_;
+}
+
+PathIndex::Slot& PathIndex::empty_slot(std::uint32_t hash) {
+    const std::uint32_t mask = capacity_ - 1;
+    std::uint32_t at = hash & mask;
+    while (slots_[at].position >= 0) at = (at + 1) & mask;
+    return slots_[at];
 }
 
 void PathIndex::grow() {
@@ -69,7 +76,7 @@ void PathIndex::grow() {
     capacity_ = capacity_ == 0 ? 64 : capacity_ * 2;
     slots_ = new Slot[capacity_];
     for (std::uint32_t i = 0; i < old_capacity; ++i)
-        if (old[i].path != nullptr) slot_for(*old[i].path, old[i].hash) = old[i];
+        if (old[i].position >= 0) empty_slot(old[i].hash) = old[i];
     delete[] old;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // PathIndex: the set of paths already listed by one resolution, for its duplicate
-// test. It refers to Strings that live elsewhere (the file list's elements, which stay
-// in place until removed) and finds an equal one in constant time on average, so that
-// testing n paths costs in the order of n, not n squared.
+// test. It refers to paths of a PathList by their positions and finds an equal one in
+// constant time on average, so that testing n paths costs in the order of n, not n
+// squared.
 //
 // It keeps its own open-addressing table rather than a HashTable: a HashTable has as
 // many buckets as it was reset to and never grows, and it allocates a list node per
@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "core/path_list.h"
 #include "core/paths.h"
 #include "core/string.h"
 
@@ -20,35 +21,40 @@ class PathIndex {
 public:
     // Paths are equal when their bytes are (Case::SENSITIVE), or when they differ only
     // in the case of ASCII letters.
-    explicit PathIndex(Case letter_case = path_case) : letter_case_(letter_case) {}
+    explicit PathIndex(const PathList& paths, Case letter_case = path_case)
+        : paths_(paths), letter_case_(letter_case) {}
     ~PathIndex() { delete[] slots_; }
     PathIndex(const PathIndex&) = delete;
     PathIndex& operator=(const PathIndex&) = delete;
 
-    // The indexed path equal to `path`, or null.
-    const String* find(const String& path) const { return find(path, hash_of(path)); }
-    // Adds a path; it must stay where it is, unchanged, while the index is in use.
-    void add(const String& path) { add(path, hash_of(path)); }
+    // The position of the indexed path equal to `path`, or -1.
+    std::int32_t find(const String& path) const { return find(path, hash_of(path)); }
+    // Indexes the list's path at `position`, which is `path` (or is about to be), unless an
+    // equal path is indexed already. The list must keep it there while the index is in use.
+    void add(const String& path, std::int32_t position) { add(path, position, hash_of(path)); }
     std::uint32_t count() const { return count_; }
     Case letter_case() const { return letter_case_; }
 
     // The same with the path's hash worked out once, for a lookup and the addition of an
     // equal path that may follow it.
     std::uint32_t hash_of(const String& path) const;
-    const String* find(const String& path, std::uint32_t hash) const;
-    void add(const String& path, std::uint32_t hash);
+    std::int32_t find(const String& path, std::uint32_t hash) const;
+    void add(const String& path, std::int32_t position, std::uint32_t hash);
 
 private:
     struct Slot {
-        const String* path = nullptr;
+        std::int32_t position = -1;  // -1 for an empty slot
         std::uint32_t hash = 0;
     };
 
     // The slot holding a path equal to `path` with this hash, or the empty slot where
     // it would go.
     Slot& slot_for(const String& path, std::uint32_t hash) const;
+    // The first empty slot for this hash, for a path known to be absent.
+    Slot& empty_slot(std::uint32_t hash);
     void grow();
 
+    const PathList& paths_;
     Case letter_case_;
     Slot* slots_ = nullptr;
     std::uint32_t capacity_ = 0;  // a power of two, or 0

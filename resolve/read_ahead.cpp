@@ -211,8 +211,8 @@ ReadAhead::~ReadAhead() {
     for (std::int32_t i = 0; i < pool_->started; ++i) pool_->workers[i].join();
 }
 
-ReadJob* ReadAhead::start(const String& directory, platform::ReadIdentity identity,
-                          const BoxedVector<String>& patterns, const BoxedVector<String>& below) {
+ReadJob* ReadAhead::start(const String& directory, platform::ReadIdentity identity, const BoxedVector<String>& patterns,
+                          const BoxedVector<String>& below) {
     ReadJob* job = new ReadJob;
     job->directory = directory;
     job->identity = identity;

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "core/boxed_vector.h"
 #include "core/exact_vector.h"
 #include "core/file_system.h"
+#include "core/list.h"
 #include "core/paths.h"
 #include "resolve/path_index.h"
 
@@ -47,7 +47,7 @@ std::int32_t pieces_at_most(const String& text) {
 
 // One call of resolve_file_spec: its outputs and where it stands.
 struct Resolution {
-    List<String>& files;
+    PathList& files;
     String* problems;
     Collection<std::int32_t>* line_indices;
     std::int64_t* total_size;
@@ -73,34 +73,44 @@ struct Resolution {
         if (total_size != nullptr && size > 0 && *total_size <= INT64_MAX - size) *total_size += size;
     }
 
-    // Appends the walk's paths that are not listed yet; each begins with the directory
-    // they were searched below, `base_length` characters long.
+    // Moves the walk's paths that are not listed yet to the file list; each begins with
+    // the directory they were searched below, `base_length` characters long.
     //
     // The duplicate test looks paths up in `listed`, an index of the file list. A walk
     // never lists one path twice, and where names compare exactly its paths are all
-    // different texts: the first piece that lists anything needs no test, and the index
-    // is made only when a second one comes.
-    void take(BoxedVector<String>& found, FileOrigin origin) {
+    // different texts: the first piece that lists anything needs no test (its whole list
+    // is taken over), and the index is made only when a second one comes.
+    void take(PathList& found, FileOrigin origin) {
         const bool testing =
             (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || listed.letter_case() == Case::INSENSITIVE);
-        if (testing && listed.count() == 0)
-            for (const String& kept : files) listed.add(kept);
-        for (String& path : found) {
-            const std::uint32_t hash = testing ? listed.hash_of(path) : 0;
-            if (testing && listed.find(path, hash) != nullptr) {
-                if (problems != nullptr) {
-                    problems->append("The file '");
-                    problems->append(path);
-                    problems->append("' occurs more than once.\r\n");
-                }
-                continue;
-            }
-            const String* kept = files.append(std::move(path));
-            if (testing) listed.add(*kept, hash);
-            if (line_indices != nullptr) line_indices->append(line - 1);
-            ++origin.files;
+        if (testing && listed.count() == 0) {
+            std::int32_t position = 0;
+            for (const String& kept : files) listed.add(kept, position++);
         }
+        const std::int32_t held = files.count;
+        if (testing)
+            files.take_all(found, [this](const String& path) { return not_listed(path); });
+        else
+            files.take_all(found);
+        origin.files = files.count - held;
+        for (std::int32_t i = 0; i < origin.files && line_indices != nullptr; ++i) line_indices->append(line - 1);
         if (origins != nullptr && origin.files > 0) origins->append(origin);
+    }
+
+    // Whether a path is not in the file list yet; then it is indexed at the position it is
+    // about to take there. A path listed already is reported.
+    bool not_listed(const String& path) {
+        const std::uint32_t hash = listed.hash_of(path);
+        if (listed.find(path, hash) >= 0) {
+            if (problems != nullptr) {
+                problems->append("The file '");
+                problems->append(path);
+                problems->append("' occurs more than once.\r\n");
+            }
+            return false;
+        }
+        listed.add(path, files.count, hash);
+        return true;
     }
 
     // Keeps a directory that could not be searched, unless it is kept already: every
@@ -182,7 +192,7 @@ struct Resolution {
 
 }  // namespace
 
-void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory, String* problems,
+void resolve_file_spec(const char* specification, PathList& files, const char* default_directory, String* problems,
                        Collection<std::int32_t>* line_indices, std::int64_t* total_size, WalkFlags flags,
                        Collection<FileOrigin>* origins, Collection<SearchFailure>* failures, WalkProgress* progress) {
     if (problems != nullptr) {
@@ -203,7 +213,7 @@ void resolve_file_spec(const char* specification, List<String>& files, const cha
     if (origins != nullptr) origins->clear();
     if (failures != nullptr) failures->clear();
     if (total_size != nullptr) *total_size = 0;
-    Resolution run{files, problems, line_indices, total_size, flags, origins, failures, progress, PathIndex(), 0};
+    Resolution run{files, problems, line_indices, total_size, flags, origins, failures, progress, PathIndex(files), 0};
     while (working.length() > 0) {
         ++run.line;
         run.resolve_line(working.take_line(), default_directory);

@@ -16,7 +16,7 @@
 #include <cstdint>
 
 #include "core/collection.h"
-#include "core/list.h"
+#include "core/path_list.h"
 #include "core/string.h"
 #include "core/type_name.h"
 #include "resolve/walk.h"
@@ -58,7 +58,7 @@ template <> struct TypeName<FileOrigin> {
 // searched relative to the process's current directory. A piece that holds nothing but
 // the recursion suffix and blanks (the first piece of a line included, whatever blanks
 // stand before it) names no file and is skipped like an empty one.
-void resolve_file_spec(const char* specification, List<String>& files, const char* default_directory, String* problems,
+void resolve_file_spec(const char* specification, PathList& files, const char* default_directory, String* problems,
                        Collection<std::int32_t>* line_indices, std::int64_t* total_size, WalkFlags flags,
                        Collection<FileOrigin>* origins = nullptr, Collection<SearchFailure>* failures = nullptr,
                        WalkProgress* progress = nullptr);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/boxed_vector.h"
 #include "core/flat_vector.h"
 #include "core/paths.h"
 #include "core/sort_strings.h"
@@ -44,25 +45,48 @@ void reduce(String& path, WalkFlags flags) {
     if ((flags & WALK_NO_EXTENSIONS) != 0) strip_extension(path);
 }
 
-// Sorts and reduces the output once this directory's matches are in it; `held` is the
-// number of elements it held before.
-void order_and_reduce(BoxedVector<String>& output, WalkFlags flags, std::int32_t held) {
+// Whether a target's matches are sorted or reduced: then they are gathered apart and
+// go to the output once they are in order.
+bool reorders(WalkFlags flags) {
+    return (flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME | WALK_NAMES_ONLY | WALK_NO_EXTENSIONS)) != 0;
+}
+
+// Sorts and reduces a directory's matches, gathered apart, and appends them to the
+// output. The sort of a pattern's own directory (`first_level`) takes in what the output
+// held; the reductions apply to the gathered matches only.
+void order_and_reduce(PathList& output, const PathList& gathered, WalkFlags flags, bool first_level) {
     const WalkFlags sort_bits = flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME);
     const bool reverse = (flags & WALK_REVERSE) != 0;
     const bool reducing = (flags & (WALK_NAMES_ONLY | WALK_NO_EXTENSIONS)) != 0;
-    // This call's elements by address: a sort moves only the pointers to them.
+    BoxedVector<String> paths;
+    if (first_level && sort_bits != 0) {
+        for (const String& path : output) paths.append(path);
+        output.clear();
+    }
+    const std::int32_t held = paths.count;
+    for (const String& path : gathered) paths.append(path);
+    // The gathered elements by address: a sort moves only the pointers to them.
     FlatVector<String*> own;
-    for (std::int32_t i = held; i < output.count && reducing; ++i) own.append(output.at(i));
-    if (sort_bits == WALK_SORT_BY_TIME) output.sort(reverse ? compare_oldest_first : compare_newest_first);
-    if (sort_bits == WALK_SORT_BY_NAME) sort_strings(output, reverse);
+    for (std::int32_t i = held; i < paths.count && reducing; ++i) own.append(paths.at(i));
+    if (sort_bits == WALK_SORT_BY_TIME) paths.sort(reverse ? compare_oldest_first : compare_newest_first);
+    if (sort_bits == WALK_SORT_BY_NAME) sort_strings(paths, reverse);
     for (std::int32_t i = 0; i < own.count; ++i) reduce(**own.at(i), flags);
-    if (sort_bits == (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) sort_strings(output, reverse);
+    if (sort_bits == (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) sort_strings(paths, reverse);
+    for (const String& path : paths) output.append(path);
+}
+
+// What join_path puts in front of a name of the directory: the directory and, where it
+// needs one, a separator. (A name read from a directory never begins with a separator.)
+String name_prefix(const String& directory) {
+    String prefix = join_path(directory.text(), "-");
+    prefix.remove_right(1);
+    return prefix;
 }
 
 // One pattern on its way down the tree: where its matches go, its flags, what it has
 // found at this level, and the reading of its own directory.
 struct Target {
-    BoxedVector<String>* output = nullptr;
+    PathList* output = nullptr;
     WalkFlags flags = 0;
     String pattern;
     String dir;     // the pattern's directory
@@ -165,12 +189,10 @@ bool list_own(Target& target) {
         return false;
     }
     const platform::DirectoryReading& reading = read.reading;
-    // A subdirectory's matches are sorted among themselves only, so a target that sorts
-    // gathers them apart first.
-    const bool sorting = (target.flags & (WALK_SORT_BY_TIME | WALK_SORT_BY_NAME)) != 0;
-    BoxedVector<String> gathered;
-    BoxedVector<String>& listing = target.above != nullptr && sorting ? gathered : *target.output;
+    PathList gathered;
+    PathList& listing = reorders(target.flags) ? gathered : *target.output;
     const std::int32_t held = listing.count;
+    const String prefix = name_prefix(target.dir);
     std::int64_t total = 0;
     platform::EntryDetails found;
     for (std::size_t i = 0; i < reading.count(); ++i) {
@@ -183,13 +205,12 @@ bool list_own(Target& target) {
             return false;
         }
         if (is_directory(found.attributes) && ((target.flags & WALK_DIRECTORIES) == 0 || is_dot_name(name))) continue;
-        listing.append(join_path(target.dir.text(), name));
+        listing.append(prefix, name);
         add_size(total, size_of(found));
     }
     add_size(target.total, total);
     target.listed = listing.count - held;
-    order_and_reduce(listing, target.flags, held);
-    target.output->take_all(gathered);
+    if (&listing == &gathered) order_and_reduce(*target.output, gathered, target.flags, target.above == nullptr);
     return true;
 }
 
@@ -257,8 +278,7 @@ void walk_level(BoxedVector<Target>& targets) {
 }
 
 // Adds a target for a pattern the caller named.
-Target& add_target(BoxedVector<Target>& targets, BoxedVector<String>& output, WalkFlags flags, String pattern,
-                   ReadAhead& ahead) {
+Target& add_target(BoxedVector<Target>& targets, PathList& output, WalkFlags flags, String pattern, ReadAhead& ahead) {
     Target& target = *targets.append(nullptr);
     target.output = &output;
     target.flags = flags;
@@ -318,7 +338,7 @@ void end_find() {
     current_search = static_cast<platform::Search*>(search_stack().pop());
 }
 
-std::int64_t collect_files(BoxedVector<String>& output, WalkFlags flags, String pattern) {
+std::int64_t collect_files(PathList& output, WalkFlags flags, String pattern) {
     ReadAhead ahead;
     BoxedVector<Target> targets;
     Target& target = add_target(targets, output, flags, std::move(pattern), ahead);

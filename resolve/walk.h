@@ -10,9 +10,9 @@
 
 #include <cstdint>
 
-#include "core/boxed_vector.h"
 #include "core/collection.h"
 #include "core/date_time.h"
+#include "core/path_list.h"
 #include "core/string.h"
 #include "core/type_name.h"
 #include "platform/platform.h"
@@ -66,14 +66,14 @@ void end_find();
 // never crosses directory boundaries; with WALK_APPEND the first sort takes in what the
 // output held. The reductions (WALK_NAMES_ONLY, WALK_NO_EXTENSIONS) apply to the paths
 // this call lists, each once; what the output held before stays as it was.
-std::int64_t collect_files(BoxedVector<String>& output, WalkFlags flags, String pattern);
+std::int64_t collect_files(PathList& output, WalkFlags flags, String pattern);
 
 // One pattern of collect_files_together and what the walk found for it: the paths, their
 // total size, and which directory the pattern's own directory was when the walk read it
 // (known once the walk has read it), so that a deletion can make sure it still is.
 struct WalkRequest {
     String pattern;
-    BoxedVector<String> found;
+    PathList found;
     std::int64_t total = 0;
     platform::DirectoryIdentity searched;
 };

@@ -3,38 +3,45 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 using namespace rubo;
 
 namespace {
 
+// Appends a path to the list and indexes it at its position there.
+void list(PathList& paths, PathIndex& index, const String& path) {
+    paths.append(path);
+    index.add(path, paths.count - 1);
+}
+
 TEST(PathIndex, ExactStyleTellsCaseApart) {
-    PathIndex index(Case::SENSITIVE);
+    PathList paths;
+    PathIndex index(paths, Case::SENSITIVE);
     const String lower("/w/a.o"), upper("/w/A.o");
-    EXPECT_EQ(nullptr, index.find(lower));
-    index.add(lower);
-    EXPECT_EQ(&lower, index.find(String("/w/a.o")));
-    EXPECT_EQ(nullptr, index.find(upper));
-    EXPECT_EQ(nullptr, index.find(String("/w/a.o ")));
-    EXPECT_EQ(nullptr, index.find(String("/w/a.")));
-    index.add(upper);
-    EXPECT_EQ(&upper, index.find(String("/w/A.o")));
+    EXPECT_EQ(-1, index.find(lower));
+    list(paths, index, lower);
+    EXPECT_EQ(0, index.find(String("/w/a.o")));
+    EXPECT_EQ(-1, index.find(upper));
+    EXPECT_EQ(-1, index.find(String("/w/a.o ")));
+    EXPECT_EQ(-1, index.find(String("/w/a.")));
+    list(paths, index, upper);
+    EXPECT_EQ(1, index.find(String("/w/A.o")));
     EXPECT_EQ(2u, index.count());
 }
 
 TEST(PathIndex, FoldingStyleFoldsAsciiLettersOnly) {
-    PathIndex index(Case::INSENSITIVE);
+    PathList paths;
+    PathIndex index(paths, Case::INSENSITIVE);
     const String path("C:\\Work\\A.OBJ"), accented("C:\\\xc9.obj");
-    index.add(path);
-    index.add(accented);
-    EXPECT_EQ(&path, index.find(String("c:\\work\\a.obj")));
-    EXPECT_EQ(&accented, index.find(String("c:\\\xc9.OBJ")));
-    EXPECT_EQ(nullptr, index.find(String("c:\\\xe9.obj")));  // no case rule beyond ASCII
+    list(paths, index, path);
+    list(paths, index, accented);
+    EXPECT_EQ(0, index.find(String("c:\\work\\a.obj")));
+    EXPECT_EQ(1, index.find(String("c:\\\xc9.OBJ")));
+    EXPECT_EQ(-1, index.find(String("c:\\\xe9.obj")));  // no case rule beyond ASCII
     // Adding an equal path keeps the first.
     const String again("c:\\work\\a.obj");
-    index.add(again);
-    EXPECT_EQ(&path, index.find(again));
+    list(paths, index, again);
+    EXPECT_EQ(0, index.find(again));
     EXPECT_EQ(2u, index.count());
 }
 
@@ -43,38 +50,44 @@ TEST(PathIndex, FoldingStyleFoldsAsciiLettersOnly) {
 // in the code table are never taken for letters.
 TEST(PathIndex, EveryByteCountsAndOnlyLettersFold) {
     const std::string base = "/abcdefghijklmnopqrstuvwxyz";
-    PathIndex exact(Case::SENSITIVE), folding(Case::INSENSITIVE);
+    PathList paths;
+    PathIndex exact(paths, Case::SENSITIVE), folding(paths, Case::INSENSITIVE);
     const String path(base.c_str());
-    exact.add(path);
-    folding.add(path);
+    paths.append(path);
+    exact.add(path, 0);
+    folding.add(path, 0);
     for (std::size_t i = 1; i < base.size(); ++i) {
         std::string other = base;
         other[i] = static_cast<char>(other[i] - 32);
-        EXPECT_EQ(nullptr, exact.find(String(other.c_str()))) << other;
-        EXPECT_EQ(&path, folding.find(String(other.c_str()))) << other;
+        EXPECT_EQ(-1, exact.find(String(other.c_str()))) << other;
+        EXPECT_EQ(0, folding.find(String(other.c_str()))) << other;
         for (const char neighbour : {'@', '[', '`', '{', '\xc1', '\xe1'}) {
             other[i] = neighbour;
-            EXPECT_EQ(nullptr, exact.find(String(other.c_str()))) << other;
-            EXPECT_EQ(nullptr, folding.find(String(other.c_str()))) << other;
+            EXPECT_EQ(-1, exact.find(String(other.c_str()))) << other;
+            EXPECT_EQ(-1, folding.find(String(other.c_str()))) << other;
         }
     }
     const String upper("/ABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    EXPECT_EQ(&path, folding.find(upper, folding.hash_of(upper)));
-    EXPECT_EQ(nullptr, folding.find(String((base + "/").c_str())));
-    EXPECT_EQ(nullptr, folding.find(String(base.substr(0, 16).c_str())));
+    EXPECT_EQ(0, folding.find(upper, folding.hash_of(upper)));
+    EXPECT_EQ(-1, folding.find(String((base + "/").c_str())));
+    EXPECT_EQ(-1, folding.find(String(base.substr(0, 16).c_str())));
 }
 
+// Growing moves every slot; paths that share their directory part are found apart.
 TEST(PathIndex, FindsEveryPathAfterGrowing) {
-    PathIndex index(Case::SENSITIVE);
-    std::vector<String> paths;
-    paths.reserve(5000);
-    for (int i = 0; i < 5000; ++i)
-        paths.emplace_back(("/tree/d" + std::to_string(i % 7) + "/f" + std::to_string(i)).c_str());
-    for (const String& path : paths) index.add(path);
+    PathList paths;
+    PathIndex index(paths, Case::SENSITIVE);
+    for (int i = 0; i < 5000; ++i) {
+        std::string directory = "/tree/d", name = "f";
+        directory += std::to_string(i % 7) + "/";
+        name += std::to_string(i);
+        paths.append(String(directory.c_str()), name.c_str());
+        index.add(paths.at(i), i);
+    }
     EXPECT_EQ(5000u, index.count());
-    for (const String& path : paths) EXPECT_EQ(&path, index.find(String(path.text())));
-    EXPECT_EQ(nullptr, index.find(String("/tree/d0/f5000")));
-    EXPECT_EQ(nullptr, index.find(String("")));
+    for (int i = 0; i < 5000; ++i) EXPECT_EQ(i, index.find(paths.at(i)));
+    EXPECT_EQ(-1, index.find(String("/tree/d0/f5000")));
+    EXPECT_EQ(-1, index.find(String("")));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/iterator.h"
+#include "core/list.h"
 #include "tests/support/current_directory_guard.h"
 #include "tests/support/temp_tree.h"
 
@@ -24,14 +25,14 @@ struct Resolved {
 };
 
 Resolved resolve(const char* specification, const char* default_directory, std::uint32_t flags) {
-    List<String> files;
+    PathList files;
     String problems("left from before");
     List<std::int32_t> lines;
     lines.append(99);
     std::int64_t total = -1;
     resolve_file_spec(specification, files, default_directory, &problems, &lines, &total, flags);
     Resolved out;
-    for (Iterator<String> walk(&files); walk.next();) out.files.emplace_back(walk.element->text());
+    for (const String& path : files) out.files.emplace_back(path.text());
     for (Iterator<std::int32_t> walk(&lines); walk.next();) out.lines.push_back(*walk.element);
     out.problems = problems.text();
     out.total = total;
@@ -144,7 +145,7 @@ TEST_F(ResolverTree, DuplicatesAreListedOnceAndCountedEachTime) {
 // origin says how long that is and which directory it was; a piece whose paths were all
 // dropped as duplicates leaves none behind.
 TEST_F(ResolverTree, OriginsNameTheDirectoryEachPatternWasSearchedIn) {
-    List<String> files;
+    PathList files;
     List<FileOrigin> origins;
     origins.append(FileOrigin{});
     const std::string specification = "*.obj;*.obj;*.zzz\n " + native_relative("src/*.res") + " /S";
@@ -232,12 +233,12 @@ TEST_F(ResolverTree, BlankSpecificationEmptiesOrIsReported) {
 }
 
 TEST_F(ResolverTree, OptionalOutputsMayBeLeftOut) {
-    List<String> files;
+    PathList files;
     files.append(String("stale"));
     resolve_file_spec(native_relative("src/*.zzz;*.obj").c_str(), files, tree.path().c_str(), nullptr, nullptr, nullptr,
                       WALK_RECURSE);
     ASSERT_EQ(1, files.count);
-    EXPECT_EQ(tree.native("src/b.obj"), files.first_element()->text());
+    EXPECT_EQ(tree.native("src/b.obj"), files.at(0).text());
 }
 
 // A piece far longer than the formatting work area is reported whole.

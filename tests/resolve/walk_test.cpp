@@ -8,6 +8,7 @@
 
 #include "core/startup_objects.h"
 #include "tests/core/local_write_time.h"
+#include "tests/core/path_list_checks.h"
 #include "tests/support/temp_tree.h"
 
 #ifndef _WIN32
@@ -21,15 +22,9 @@ namespace {
 
 using Paths = std::vector<std::string>;
 
-Paths contents(BoxedVector<String>& vector) {
-    Paths out;
-    for (std::int32_t i = 0; i < vector.count; ++i) out.emplace_back(vector.at(i)->text());
-    return out;
-}
-
 // Runs the walk on a fresh vector and answers what it listed; the total goes to `total`.
 Paths walk(const std::string& pattern, std::uint32_t flags, std::int64_t* total = nullptr) {
-    BoxedVector<String> out;
+    PathList out;
     const std::int64_t size = collect_files(out, flags, String(pattern.c_str()));
     if (total != nullptr) *total = size;
     EXPECT_EQ(0, search_stack().count) << "searches left open by " << pattern;
@@ -84,7 +79,7 @@ TEST_F(WalkTree, DirectoriesAreListedOnlyWhenAsked) {
 }
 
 TEST_F(WalkTree, AppendKeepsWhatTheOutputHeldAndLeavesItUnreduced) {
-    BoxedVector<String> out;
+    PathList out;
     out.append(String("archive.tar.gz"));
     collect_files(out, WALK_APPEND | WALK_RECURSE | WALK_NO_EXTENSIONS | WALK_NAMES_ONLY,
                   String(tree.native("*.obj").c_str()));
