@@ -20,16 +20,19 @@ const std::vector<std::string> file_names = {"a.obj", "B.obj",   "a.obj.txt",   
                                              "9.res", "a b.obj", "\xC3\xA9.obj", "z.OBJ",  "keep.txt", "x"};
 const std::vector<std::string> directory_names = {"d", "E", "_f", "10", "9", "\xC3\xA9", "m.obj", "z z"};
 
-#ifdef _WIN32
+#if defined(_WIN32)
 constexpr int fan_out[] = {4, 3, 3};  // Wine creates files slowly
 constexpr int deep_levels = 12;
+#elif defined(RUBO_SANITIZE_THREAD)
+constexpr int fan_out[] = {6, 6, 6};  // the sanitizer slows the walks and the long texts
+constexpr int deep_levels = 30;
 #else
 constexpr int fan_out[] = {7, 7, 7, 2};
 constexpr int deep_levels = 60;
 #endif
 
-// Fills `relative` with a share of the names and, `levels` deep, its subdirectories; the
-// share and the sizes vary with the directory's number so that no two look alike.
+// Fills `relative` with a share of the names and, down to the last level of fan_out, its
+// subdirectories; the share and the sizes vary with the directory's number.
 void grow(const TempTree& tree, const std::string& relative, int level, int& number) {
     const int own = number++;
     for (std::size_t i = 0; i < file_names.size(); ++i)
@@ -41,6 +44,7 @@ void grow(const TempTree& tree, const std::string& relative, int level, int& num
     }
 }
 
+// The walk's own count of what it read and listed, which reading ahead must not change.
 class Counted : public WalkProgress {
     void report() override {}
 };
