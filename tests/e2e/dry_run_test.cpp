@@ -66,7 +66,8 @@ TEST(DryRun, ListsWhatTheRunDeletesAndChangesNothing) {
 TEST(DryRun, SameListWithOneThreadAndWithSeveral) {
     TempTree tree;
     for (int i = 0; i < 300; ++i) {
-        const std::string directory = "d" + std::to_string(i % 7) + "/e" + std::to_string(i) + "/";
+        std::string directory = "d";
+        directory += std::to_string(i % 7) + "/e" + std::to_string(i) + "/";
         tree.file(directory + "f.obj", i);
         tree.file(directory + (i % 3 == 0 ? "g.res" : "keep.txt"), 1);
     }
