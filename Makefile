@@ -15,7 +15,7 @@ APT_INSTALL := apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install 
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := string_fuzz paths_fuzz resolver_fuzz
 
-.PHONY: all build demo install test test-asan windows windows-compiler test-windows wine-tools wine-locales \
+.PHONY: all build demo install test test-asan test-tsan clang windows windows-compiler test-windows wine-tools wine-locales \
         wine-prefix package package-tools package-check fuzz fuzz-runtime bench format format-check format-tool clean
 
 all: build
@@ -40,6 +40,13 @@ test-asan:
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan -j$(JOBS)
+
+# The core and resolve suites (the heap, the fatal reports, the walk and its read-ahead
+# workers) under ThreadSanitizer; the test preset makes the first report fail the run.
+test-tsan: clang
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan -j$(JOBS)
 
 # The tool alone for Windows, build/windows/bin/rubo.exe, without the test suite.
 windows: windows-compiler
@@ -111,9 +118,11 @@ fuzz: fuzz-runtime
 	    -artifact_prefix=build/fuzz/$$target- build/fuzz/corpus/$$target fuzz/corpus/$$target; \
 	done
 
-# Clang, and libFuzzer's runtime, which Debian ships apart from Clang's other runtimes.
-fuzz-runtime:
+clang:
 	@command -v clang++ > /dev/null || { $(APT_INSTALL) clang; }
+
+# Clang, and libFuzzer's runtime, which Debian ships apart from Clang's other runtimes.
+fuzz-runtime: clang
 	@test -f "$$(clang++ -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" || \
 	  { $(APT_INSTALL) libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev; }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/e2e/tool_run.h"
+#include "tests/support/environment_guard.h"
 
 namespace rubo::test {
 namespace {
@@ -58,6 +59,26 @@ TEST(DryRun, ListsWhatTheRunDeletesAndChangesNothing) {
                 kept.push_back(file);
         EXPECT_EQ(kept, tree.files());
     }
+}
+
+// However many threads read the directories, a dry run of a wide tree lists the same
+// bytes and ends the same way.
+TEST(DryRun, SameListWithOneThreadAndWithSeveral) {
+    TempTree tree;
+    for (int i = 0; i < 300; ++i) {
+        std::string directory = "d";
+        directory += std::to_string(i % 7) + "/e" + std::to_string(i) + "/";
+        tree.file(directory + "f.obj", i);
+        tree.file(directory + (i % 3 == 0 ? "g.res" : "keep.txt"), 1);
+    }
+    std::vector<ChildResult> runs;
+    for (const char* threads : {"1", "4"}) {
+        EnvironmentGuard setting("RUBO_THREADS", threads);
+        runs.push_back(run_tool({"-n", "*.obj;*.res;f*"}, tree.path()));
+    }
+    EXPECT_NE(std::string::npos, runs[0].output.find("Would delete " + tree.native("d5/e299/f.obj")));
+    EXPECT_EQ(runs[0].exit_code, runs[1].exit_code);
+    EXPECT_EQ(runs[0].output, runs[1].output);
 }
 
 }  // namespace
