@@ -125,6 +125,7 @@ struct ReadAhead::Pool {
     bool stopping = false;
     std::int32_t wanted = 0;   // how many workers to start once there is work
     std::int32_t started = 0;  // how many did start
+    std::int32_t idle = 0;     // how many of them are not reading
     std::unique_ptr<std::thread[]> workers;
 
     bool may_start() const { return waiting.count > 0 && entries_ahead < most_entries_ahead; }
@@ -147,7 +148,7 @@ struct ReadAhead::Pool {
     void start_workers() {
         workers = std::make_unique<std::thread[]>(static_cast<std::size_t>(wanted));
         try {
-            for (; started < wanted; ++started) workers[started] = std::thread([this] { run_worker(); });
+            for (; started < wanted; ++started, ++idle) workers[started] = std::thread([this] { run_worker(); });
         } catch (const std::system_error&) {
         }
     }
@@ -184,17 +185,19 @@ struct ReadAhead::Pool {
             if (stopping) return;
             ReadJob* job = *waiting.at(waiting.count - 1);
             claim(job);
+            --idle;
             held.unlock();
             read_job(*job);
             held.lock();
+            ++idle;
             if (job->abandoned) {
                 for (ReadJob* child : job->children) delete child;
                 delete job;
-                continue;
+            } else {
+                job->state = ReadJob::State::DONE;
+                entries_ahead += job->read.reading.count();
+                push_children(*job);
             }
-            job->state = ReadJob::State::DONE;
-            entries_ahead += job->read.reading.count();
-            push_children(*job);
             done.notify_all();
         }
     }
@@ -226,6 +229,12 @@ ReadJob* ReadAhead::child(ReadJob* job, std::int32_t index) { return std::exchan
 DirectoryRead& ReadAhead::take(ReadJob* job) {
     Pool& pool = *pool_;
     std::unique_lock<std::mutex> held(pool.lock);
+    // While a worker is free to start on the job, it is left to the workers; the walk
+    // reads a job itself when none would (all are busy, or the read-ahead is full).
+    pool.done.wait(held, [&pool, job] {
+        return job->state == ReadJob::State::DONE ||
+               (job->state == ReadJob::State::PENDING && !(job->waiting && pool.idle > 0 && pool.may_start()));
+    });
     if (job->state == ReadJob::State::PENDING) {
         pool.claim(job);
         held.unlock();
@@ -234,7 +243,6 @@ DirectoryRead& ReadAhead::take(ReadJob* job) {
         job->state = ReadJob::State::DONE;
         pool.push_children(*job);
     } else {
-        pool.done.wait(held, [job] { return job->state == ReadJob::State::DONE; });
         const bool was_full = pool.entries_ahead >= most_entries_ahead;
         pool.entries_ahead -= job->read.reading.count();
         if (was_full && pool.may_start()) pool.work.notify_all();

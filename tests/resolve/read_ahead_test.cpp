@@ -51,7 +51,7 @@ class Counted : public WalkProgress {
 
 // Everything a resolution gives, one item a line, so that two runs compare as texts.
 std::string resolved(const std::string& specification, const std::string& directory, WalkFlags flags) {
-    List<String> files;
+    PathList files;
     String problems;
     List<std::int32_t> lines;
     std::int64_t total = -1;
@@ -62,8 +62,8 @@ std::string resolved(const std::string& specification, const std::string& direct
                       &failures, &progress);
     std::string out = problems.text() + std::string("total ") + std::to_string(total) + "\n";
     Iterator<std::int32_t> line(&lines);
-    for (Iterator<String> file(&files); file.next() && line.next();)
-        out += std::to_string(*line.element) + " " + file.element->text() + "\n";
+    for (const String& file : files)
+        if (line.next()) out += std::to_string(*line.element) + " " + file.text() + "\n";
     for (Iterator<FileOrigin> origin(&origins); origin.next();)
         out += "origin " + std::to_string(origin.element->files) + " " + std::to_string(origin.element->base_length) +
                " " + std::to_string(origin.element->searched.volume) + ":" +
