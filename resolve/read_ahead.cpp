@@ -25,6 +25,7 @@ struct ReadJob {
     State state = State::PENDING;
     bool waiting = false;    // on the stack of jobs waiting for a worker
     bool abandoned = false;  // dropped by the walk while a worker read it
+    bool taken = false;      // its result handed to the walk
     DirectoryRead read;
     FlatVector<ReadJob*> children;
 };
@@ -165,7 +166,8 @@ struct ReadAhead::Pool {
             }
     }
 
-    // Drops a job the walk will not take, and everything read ahead below it.
+    // Drops a job the walk will not take (or has taken and is done with), and everything
+    // read ahead below it.
     void discard(ReadJob* job) {
         if (job == nullptr) return;
         if (job->state == ReadJob::State::READING) {
@@ -173,7 +175,7 @@ struct ReadAhead::Pool {
             return;
         }
         if (job->state == ReadJob::State::PENDING) claim(job);
-        if (job->state == ReadJob::State::DONE) entries_ahead -= job->read.reading.count();
+        if (job->state == ReadJob::State::DONE && !job->taken) entries_ahead -= job->read.reading.count();
         for (ReadJob* child : job->children) discard(child);
         delete job;
     }
@@ -247,13 +249,13 @@ DirectoryRead& ReadAhead::take(ReadJob* job) {
         pool.entries_ahead -= job->read.reading.count();
         if (was_full && pool.may_start()) pool.work.notify_all();
     }
+    job->taken = true;
     return job->read;
 }
 
 void ReadAhead::finish(ReadJob* job) {
     std::lock_guard<std::mutex> held(pool_->lock);
-    for (ReadJob* child : job->children) pool_->discard(child);
-    delete job;
+    pool_->discard(job);
 }
 
 }  // namespace rubo

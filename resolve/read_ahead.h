@@ -75,8 +75,9 @@ public:
     // The job's result, kept until the job is finished: waits while a worker reads it,
     // or reads it now when nobody has started on it.
     DirectoryRead& take(ReadJob* job);
-    // Ends a job the walk is done with: drops whatever was read ahead below it and was
-    // not taken, and frees it.
+    // Ends a job the walk is done with, whether it took the job or not (a subdirectory
+    // whose pattern turned out to name no file is never read): drops whatever was read
+    // ahead below it and was not taken, and frees it.
     void finish(ReadJob* job);
 
 private:

@@ -88,9 +88,9 @@ String name_prefix(const String& directory) {
 struct Target {
     PathList* output = nullptr;
     WalkFlags flags = 0;
-    String pattern;
-    String dir;     // the pattern's directory
-    String filter;  // its file-name part; empty when the pattern names no file
+    String pattern;  // as the caller named it (empty for a subdirectory's target)
+    String dir;      // the pattern's directory
+    String filter;   // its file-name part; empty when the pattern names no file
     std::int64_t total = 0;
     // Where the identity of the pattern's own directory goes, for a pattern the caller
     // named (not for the subdirectories the walk goes through).
@@ -115,13 +115,16 @@ struct Target {
 
 // Readies a target for its own directory; false when its pattern names no file (a
 // pattern that ends in a separator: searching below for an empty name would turn every
-// directory name into a pattern).
+// directory name into a pattern). Only a pattern the caller named is taken apart: a
+// subdirectory's target is given its directory and file-name part as they are, since a
+// subdirectory's name may end in what would read as the recursion suffix or a separator.
 bool prepare(Target& target) {
     target.listed = 0;
     target.below = false;
     target.reader = nullptr;
     target.identity_wanted = platform::ReadIdentity::SKIP;
-    if (target.above == nullptr && (target.flags & WALK_APPEND) == 0) target.output->clear();
+    if (target.above != nullptr) return true;
+    if ((target.flags & WALK_APPEND) == 0) target.output->clear();
     if (target.pattern.remove_suffix(" /s")) target.flags |= WALK_RECURSE;
     target.filter = file_name_part(target.pattern.text());
     if (target.filter.length() == 0) return false;
@@ -243,7 +246,8 @@ void walk_below(BoxedVector<Target>& targets, Target& first) {
         const String subdirectory = join_path(first.dir.text(), reading.name(entry));
         for (std::int32_t i = 0; i < inner.count; ++i) {
             Target& continued = *inner.at(i);
-            continued.pattern = join_path(subdirectory.text(), continued.above->filter.text());
+            continued.dir = subdirectory;
+            continued.filter = continued.above->filter;
             continued.total = 0;
         }
         walk_level(inner);

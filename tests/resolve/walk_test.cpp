@@ -251,6 +251,15 @@ TEST(PosixWalk, BytewiseOrderInEveryDirectory) {
     EXPECT_EQ(expected, walk(tree.native("*.o"), WALK_RECURSE));
 }
 
+// A subdirectory's name ending in a blank must not turn the pattern below it into
+// another one: with "s /s", "x /s" is the file s in "x ", never the file x, and " /s" the
+// file s in " ".
+TEST(PosixWalk, SubdirectoryNamesAreNeverReadAsPatterns) {
+    TempTree tree;
+    for (const char* name : {"x /s", " /s", "x", "x /x"}) tree.file(name);
+    EXPECT_EQ((Paths{tree.native(" /s"), tree.native("x /s")}), walk(tree.native("s") + " /s", 0));
+}
+
 TEST(PosixWalk, LinksAreListedButNeverEntered) {
     TempTree tree;
     TempTree outside;
