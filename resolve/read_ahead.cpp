@@ -54,8 +54,6 @@ std::int32_t default_workers() {
     return cores == 0 ? 1 : static_cast<std::int32_t>(cores > most_workers ? most_workers : cores);
 }
 
-bool is_dot_name(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
-
 bool matches_any(const BoxedVector<String>& patterns, const char* name) {
     for (const String& pattern : patterns)
         if (platform::wildcard_match(pattern.text(), name, path_case)) return true;
@@ -84,7 +82,7 @@ void read_job(ReadJob& job) {
     reading.release();
     if (job.below->count == 0) return;
     for (std::size_t i = 0; i < reading.count(); ++i) {
-        if (reading.kind(i) != platform::EntryKind::DIRECTORY || is_dot_name(reading.name(i))) continue;
+        if (!is_subdirectory(reading, i)) continue;
         ReadJob* child = *job.children.append(new ReadJob);
         child->directory = join_path(job.directory.text(), reading.name(i));
         child->patterns = job.below;
@@ -93,6 +91,12 @@ void read_job(ReadJob& job) {
 }
 
 }  // namespace
+
+bool is_dot_name(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+
+bool is_subdirectory(const platform::DirectoryReading& reading, std::size_t index) {
+    return reading.kind(index) == platform::EntryKind::DIRECTORY && !is_dot_name(reading.name(index));
+}
 
 std::int32_t read_ahead_workers() { return chosen_workers >= 0 ? chosen_workers : default_workers(); }
 

@@ -54,6 +54,12 @@ struct DirectoryRead {
     platform::ErrorCode details(std::size_t index, platform::EntryDetails& found);
 };
 
+// Whether a name is "." or "..".
+bool is_dot_name(const char* name);
+// Whether the entry at `index` is a subdirectory the walk goes down: a directory (no
+// link or mount point), "." and ".." excepted.
+bool is_subdirectory(const platform::DirectoryReading& reading, std::size_t index);
+
 struct ReadJob;  // a directory to be read, and what was read
 
 class ReadAhead {

@@ -1,7 +1,6 @@
 #include "resolve/walk.h"
 
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "core/boxed_vector.h"
@@ -37,8 +36,6 @@ void add_size(std::int64_t& total, std::int64_t size) {
 }
 
 bool is_directory(std::uint32_t attributes) { return (attributes & platform::ATTRIBUTE_DIRECTORY) != 0; }
-
-bool is_dot_name(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
 void reduce(String& path, WalkFlags flags) {
     if ((flags & WALK_NAMES_ONLY) != 0) strip_directory(path);
@@ -241,7 +238,7 @@ void walk_below(BoxedVector<Target>& targets, Target& first) {
     const platform::DirectoryReading& reading = first.reader->read->reading;
     std::int32_t subdirectories = 0;
     for (std::size_t entry = 0; entry < reading.count(); ++entry) {
-        if (reading.kind(entry) != platform::EntryKind::DIRECTORY || is_dot_name(reading.name(entry))) continue;
+        if (!is_subdirectory(reading, entry)) continue;
         inner.at(0)->job = ReadAhead::child(job, subdirectories++);
         const String subdirectory = join_path(first.dir.text(), reading.name(entry));
         for (std::int32_t i = 0; i < inner.count; ++i) {
