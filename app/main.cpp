@@ -30,6 +30,7 @@
 
 #include "core/fatal.h"
 #include "core/file_system.h"
+#include "core/flat_vector.h"
 #include "core/iterator.h"
 #include "core/list.h"
 #include "core/output.h"
@@ -233,7 +234,7 @@ void write_summary(const String& counts, std::int64_t total_size) {
 // What the search for the files of a specification found.
 struct Found {
     PathList files;
-    List<FileOrigin> origins;  // where each run of listed files was found
+    FileOrigins origins;  // where each run of listed files was found
     List<SearchFailure> failures;
     String problems;
     std::int64_t total_size = 0;
@@ -263,15 +264,21 @@ int delete_files(Found& found, bool aborted) {
     // Output that is thrown away cannot fail, so its reports may wait in the buffer.
     const bool tell_before_each = !platform::output_discarded();
     FileEraser eraser;
-    Iterator<FileOrigin> origin(&found.origins);
+    Iterator<FileOrigin> origin(&found.origins.runs);
+    // The directories on the way down to the run's files, each as the search read it.
+    FlatVector<platform::DirectoryIdentity> levels;
     std::int32_t left_in_run = 0;
     for (const String& path : found.files) {
         if (aborted) break;
-        if (left_in_run == 0 && origin.next()) left_in_run = origin.element->files;
+        if (left_in_run == 0 && origin.next()) {
+            left_in_run = origin.element->files;
+            found.origins.levels(origin.element->directory, levels);
+        }
         buffer_output("Deleting ");
         write_shown(path, LineEnds::MARKED);
         if (tell_before_each && !flush_output()) return EXIT_FATAL;
-        const bool ok = eraser.erase_below(path.text(), origin.element->base_length, &origin.element->searched);
+        const bool ok = eraser.erase_below(path.text(), origin.element->base_length,
+                                           levels.count > 0 ? levels.at(0) : nullptr, levels.count);
         buffer_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
         ++(ok ? deleted : failed);
         --left_in_run;

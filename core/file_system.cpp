@@ -38,9 +38,11 @@ FileEraser::FileEraser() : chain_(platform::new_directory_chain()) {}
 
 FileEraser::~FileEraser() { platform::free_directory_chain(chain_); }
 
-bool FileEraser::erase_below(const char* path, int base_length, const platform::DirectoryIdentity* searched) {
-    return !is_empty(path) && base_length > 0 &&
-           platform::delete_file_below(path, static_cast<std::size_t>(base_length), chain_, searched);
+bool FileEraser::erase_below(const char* path, int base_length, const platform::DirectoryIdentity* levels,
+                             int level_count) {
+    return !is_empty(path) && base_length > 0 && level_count >= 0 &&
+           platform::delete_file_below(path, static_cast<std::size_t>(base_length), chain_, levels,
+                                       static_cast<std::size_t>(level_count));
 }
 
 bool set_read_only(const char* path, bool on) {

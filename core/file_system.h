@@ -24,8 +24,9 @@ struct DirectoryIdentity;
 // file name inside the path. The directories passed through for one file stay open for
 // the next, so a file in the same directories as the one before costs no look-up on the
 // way; a directory held that way is the real one that was opened under its name.
-// Given the identity of the directory that was searched, a path whose first
-// `base_length` characters now lead elsewhere deletes nothing.
+// Given the identities of the directories on the way, from the one that was searched down
+// to the file's own (`level_count` of them), a file any of whose directories is now
+// another one (exchanged, moved in or mounted over) is not deleted.
 class FileEraser {
 public:
     FileEraser();
@@ -33,7 +34,8 @@ public:
     FileEraser(const FileEraser&) = delete;
     FileEraser& operator=(const FileEraser&) = delete;
 
-    bool erase_below(const char* path, int base_length, const platform::DirectoryIdentity* searched = nullptr);
+    bool erase_below(const char* path, int base_length, const platform::DirectoryIdentity* levels = nullptr,
+                     int level_count = 0);
 
 private:
     platform::DirectoryChain* chain_;

@@ -48,7 +48,7 @@ void PathList::append(const char* path) {
 
 void PathList::append(const String& prefix, const char* name) {
     if (name == nullptr) name = "";
-    append_parts(prefix.text(), text_length(prefix.text()), name, text_length(name));
+    append_parts(prefix.text(), prefix.length(), name, text_length(name));
 }
 
 PathList::Parts PathList::parts_of(const Entry& entry) const {

@@ -5,6 +5,7 @@
 // looked up again. Each backend says how a directory is opened, closed and how a file
 // in one is removed; the chain decides which directories it still holds.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -48,34 +49,47 @@ public:
 
     // Removes the file at `path` through the directories below its first `base_length`
     // bytes (arguments checked by the caller), opening only those not held yet; with
-    // `searched`, only when the base is still that directory. Afterwards the chain holds
-    // the directories of this path and no others. When the process runs out of handles on
-    // the way, the chain lets go of all it holds, holds fewer from then on, and tries again.
-    bool remove(const char* path, std::size_t base_length, const DirectoryIdentity* searched);
+    // `levels`, only when every directory on the way is the one given for its depth.
+    // Afterwards the chain knows the directories of this path and no others, and holds
+    // the deepest of them. When the process runs out of handles on the way, the chain
+    // lets go of all it holds, holds fewer from then on, and tries again.
+    bool remove(const char* path, std::size_t base_length, const DirectoryIdentity* levels, std::size_t level_count);
 
 private:
+    // A directory on the way: its name, which directory it was when it was first opened
+    // under that name, and its handle while it is held.
     struct Level {
         std::string name;
+        DirectoryIdentity identity;
         HeldHandle handle;
     };
 
-    bool remove_once(const char* path, std::size_t base_length, const DirectoryIdentity* searched);
+    bool remove_once(const char* path, std::size_t base_length, const DirectoryIdentity* levels,
+                     std::size_t level_count);
     // Holds the base `path` names, unless it is held already; false when it cannot be
     // opened or is not the directory `searched`.
     bool hold_base(const char* path, std::size_t base_length, const DirectoryIdentity* searched);
-    // Closes the held levels from `depth` down.
+    // The handle of the directory at `depth` (-1 for the base), opened again from the
+    // nearest one held above it when it was let go of; each one opened again must still be
+    // the directory it was. `offsets` tell where the names begin in `path`.
+    HeldHandle handle_at(std::ptrdiff_t depth, const char* path);
+    // Opens the directory at `depth` below the one above it, and keeps it.
+    HeldHandle open_level(std::size_t depth, const char* path);
+    // Lets go of the shallowest held levels above `depth` while more than the chain may
+    // hold are held.
+    void keep_within(std::size_t depth);
+    // Forgets the levels from `depth` down.
     void drop_levels_from(std::size_t depth);
-    void release_beyond();
     void release_all();
 
     std::string base_;
     HeldHandle base_handle_ = NO_HELD_HANDLE;
     DirectoryIdentity base_identity_;
     std::vector<Level> levels_;
-    std::size_t held_levels_ = directory_openers.levels_to_hold();
-    // Directories deeper than the held levels are opened one after another for each
-    // removal; the deepest of them is kept only until the next one.
-    HeldHandle beyond_ = NO_HELD_HANDLE;
+    std::vector<std::size_t> offsets_;  // where each level's name begins in the path at hand
+    std::size_t held_ = 0;              // levels held, the base aside
+    std::size_t shallowest_ = 0;        // no level above this one is held
+    std::size_t most_held_ = std::max<std::size_t>(1, directory_openers.levels_to_hold());
 };
 
 }  // namespace rubo::platform

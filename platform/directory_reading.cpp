@@ -8,14 +8,12 @@
 namespace rubo::platform {
 
 DirectoryReading::DirectoryReading(const DirectoryReading& other)
-    : data_(other.data_ != nullptr ? copy_reading_data(*other.data_) : nullptr), identity_(other.identity_) {}
+    : data_(other.data_ != nullptr ? copy_reading_data(*other.data_) : nullptr) {}
 
-DirectoryReading::DirectoryReading(DirectoryReading&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), identity_(std::exchange(other.identity_, {})) {}
+DirectoryReading::DirectoryReading(DirectoryReading&& other) noexcept : data_(std::exchange(other.data_, nullptr)) {}
 
 DirectoryReading& DirectoryReading::operator=(DirectoryReading other) noexcept {
     std::swap(data_, other.data_);
-    std::swap(identity_, other.identity_);
     return *this;
 }
 

@@ -100,14 +100,20 @@ struct LocalTime {
 FileAttributes get_file_attributes(const char* path);
 
 // Which directory a path led to: its volume (the device number on POSIX systems, the
-// volume serial number on Windows) and its number there (the inode, or the file ID). Two
-// identities name the same directory only when both parts are equal and known.
+// volume serial number on Windows), its number there (the inode, or the file ID) and,
+// where the system tells it, the mount it was reached through (a bind mount of a
+// directory shows the same volume and number through another mount). Two identities
+// name the same directory only when both are known, volume and number are equal, and
+// the mounts are equal where both are known.
 struct DirectoryIdentity {
     std::uint64_t volume = 0;
     std::uint64_t file = 0;
+    std::uint64_t mount = 0;
     bool known = false;
+    bool mount_known = false;
     bool same_as(const DirectoryIdentity& other) const {
-        return known && other.known && volume == other.volume && file == other.file;
+        return known && other.known && volume == other.volume && file == other.file &&
+               (!mount_known || !other.mount_known || mount == other.mount);
     }
 };
 
@@ -139,24 +145,30 @@ bool delete_file(const char* path);
 // open, refusing a reparse point and not sharing deletion, until the file is gone, so
 // that none of them can be renamed, removed or replaced meanwhile.
 //
-// With `searched`, the base must be the very directory a reading found (see
-// DirectoryReading::identity): when its path now leads to another one (it, or a directory above it,
-// was exchanged for a link or moved meanwhile), nothing is removed and the call fails
-// with 3. Without it the base is taken as it stands.
+// With `levels` (`level_count` of them), every directory on the way must be the very one
+// a reading found there: levels[0] is the base, levels[i] the i-th directory below it,
+// and there is one for each directory on the way, the file's own included. When one of
+// them is now another directory (it, or a directory above it, was exchanged, moved in or
+// mounted over meanwhile), nothing is removed and the call fails with 3. Without levels
+// (a count of 0) the base is taken as it stands; a count that does not fit the path
+// fails with 87.
 //
 // With a chain, the directories opened for one removal stay open for the next: those
 // that the next path shares are not opened again, the others are closed. A directory
 // held that way is still the real directory that was opened under its name, even if the
-// name has since been given to a link. Without a chain everything is closed at once.
+// name has since been given to a link.
 //
 // The chain holds at most as many directories as the process's descriptor limit leaves
-// room for, and when the process runs out of descriptors it lets go of what it holds and
-// tries once more, so that a limit never turns a removable file into a failure.
+// room for, the deepest ones, and opens those it let go of again from the nearest one it
+// holds, checking their identities anew; so any depth is reached, and going down a tree
+// costs one opening per directory. When the process runs out of descriptors it lets go
+// of what it holds and tries once more, so that a limit never turns a removable file
+// into a failure.
 class DirectoryChain;
 DirectoryChain* new_directory_chain();
 void free_directory_chain(DirectoryChain* chain);
 bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain* chain = nullptr,
-                       const DirectoryIdentity* searched = nullptr);
+                       const DirectoryIdentity* levels = nullptr, std::size_t level_count = 0);
 
 // Converts a file time to the local time zone and breaks it down. Fails with 87 for
 // times the platform cannot represent (from 2^63 on).
@@ -221,24 +233,46 @@ bool wildcard_match(const char* pattern, const char* name, Case letter_case);
 // not enter), or anything else.
 enum class EntryKind : std::uint8_t { OTHER, DIRECTORY, REPARSE_POINT };
 
-// Whether read_directory takes the identity of the directory it reads.
-enum class ReadIdentity : bool { SKIP, TAKE };
+// A directory held open, to be read and to open the directories inside it relative to
+// it: whatever becomes of the path it was opened by, it stays the directory that was
+// opened, so a walk that opens each directory below another relative to that one never
+// looks a path up twice and reaches any depth. Owned by the caller; close_directory
+// releases it. A directory may be used on any thread, by one thread at a time.
+struct Directory;
+
+// Opens the directory `path` (the current one when empty) as it stands: links on the
+// way are followed. Null when it cannot be opened, with 3 when it is missing.
+Directory* open_directory(const char* path);
+
+// Opens the directory `name` inside `parent` without following a link: null with 1921
+// when it is a symbolic link, with 3 when it is missing or no directory, and with 3 as
+// well when it is another directory than `expected` (where that is known) or the mount
+// point of another file system (or another mount), which a walk does not enter.
+Directory* open_directory_below(Directory* parent, const char* name, const DirectoryIdentity& expected);
+
+// Which directory it is: known where the system tells it.
+DirectoryIdentity directory_identity(const Directory* directory);
+
+// How many directories a process may keep open at once without crowding out its other
+// handles: a share of the descriptor limit on POSIX systems (at least 1), a fixed number
+// on Windows.
+std::uint32_t directories_to_hold();
+
+// Closes it; null is accepted and ignored.
+void close_directory(Directory* directory);
 
 // The entries of one directory as one reading found them, owned by the caller: in the
 // order searches serve them ("." and ".." first where the platform reports them; sorted
-// bytewise on POSIX systems), each name once, with its kind, and the directory's identity
-// where it was asked for. A reading depends on nothing but itself, so it may be made on
-// one thread and used on another, and any number of them may exist at once.
+// bytewise on POSIX systems), each name once, with its kind. A reading depends on nothing
+// but itself, so it may be made on one thread and used on another, and any number of
+// them may exist at once.
 //
-// The full details of an entry are taken on request. Where the platform reads them
-// from the directory, the reading keeps the directory open from read_directory on, so
-// that details come without opening it again, until release(); details asked for after
-// that open it anew by the path it was read by. A caller that holds readings while it
-// reads further directories (a walk going down a tree) releases them first.
+// The full details of an entry are taken on request, from the directory the reading was
+// made from, while that is open and until release(); after that details fail with 6.
 class DirectoryReading {
 public:
     DirectoryReading() = default;
-    DirectoryReading(const DirectoryReading& other);  // a copy holds no open directory
+    DirectoryReading(const DirectoryReading& other);  // a copy takes no details
     DirectoryReading(DirectoryReading&& other) noexcept;
     DirectoryReading& operator=(DirectoryReading other) noexcept;
     ~DirectoryReading();
@@ -246,30 +280,30 @@ public:
     std::size_t count() const;
     const char* name(std::size_t index) const;  // zero-terminated
     EntryKind kind(std::size_t index) const;
-    // Which directory was read: known where read_directory was asked for it (and the
-    // system can tell), taken while the directory was read.
-    DirectoryIdentity identity() const { return identity_; }
+    // Which directory the entry at `index` was when the reading found it, for an entry
+    // that is a directory and where the system tells it without asking each entry
+    // (POSIX systems); else not known.
+    DirectoryIdentity identity(std::size_t index) const;
 
     // Fills `entry` with every detail of the entry at `index`, as find_first does. False
     // with last error 2 when the entry has gone since the reading, with another number
     // when the directory can no longer be searched.
     bool details(std::size_t index, DirectoryEntry& entry);
 
-    // Lets go of the open directory, if any.
+    // Takes no further details from the directory.
     void release();
 
     struct Data;  // what a backend keeps
 
 private:
-    friend bool read_directory(const char* directory, DirectoryReading& reading, ReadIdentity identity);
+    friend bool read_directory(Directory* directory, DirectoryReading& reading);
     Data* data_ = nullptr;
-    DirectoryIdentity identity_;
 };
 
-// Reads the directory `directory` (the current one when empty) into `reading`, replacing
-// what it held, and takes the directory's identity too when asked. False when it cannot
-// be read, with 3 when it is missing; the reading is then empty.
-bool read_directory(const char* directory, DirectoryReading& reading, ReadIdentity identity = ReadIdentity::SKIP);
+// Reads the open directory into `reading`, replacing what it held; a directory is read
+// once. False when it cannot be read to its end (a read that fails part way is no
+// reading), with the system's error; the reading is then empty.
+bool read_directory(Directory* directory, DirectoryReading& reading);
 
 // ---------------------------------------------------------------------------------
 // Working places (answered by the text protocol described at the top)

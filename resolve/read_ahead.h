@@ -4,6 +4,18 @@
 // the walk's file-name patterns, and the walk takes their results in its own order.
 // Workers never print and never delete; they only read.
 //
+// Only the directory a walk starts from is opened by its path. Every directory below is
+// opened relative to the directory its parent was when it was read, without following a
+// link, and must be the very directory the parent's reading found under that name; so
+// nothing outside the tree is ever read, and there is no depth too deep. A directory is
+// held open while subdirectories of it wait to be opened, but only so many are held at
+// once (platform::directories_to_hold): one let go of is opened again from the nearest
+// directory above it that is held, each on the way checked to be the directory it was.
+// When the process runs out of descriptors the held directories are let go of, and a
+// worker that still finds none gives its directory back to be read later and reads no
+// more at once than the workers that are reading then, so that a low limit slows the
+// walk down but never makes a directory unsearchable.
+//
 // The directories below one the walk has read form a tree of jobs. A job is read by
 // whoever comes first: a worker, or the walk itself when it needs the job before any
 // worker has started on it. Workers take the most recently found job first, which is the
@@ -41,12 +53,13 @@ template <> struct TypeName<MatchDetails> {
     static const char* name() { return "struct MatchDetails"; }
 };
 
-// One directory as read for the walk: its reading (which no longer holds the directory
-// open), why it could not be read (0 when it could), and the details of every entry that
-// matched one of the job's patterns, in the reading's order.
+// One directory as read for the walk: its reading (which takes no further details), why
+// it could not be read (0 when it could), which directory it was, and the details of
+// every entry that matched one of the job's patterns, in the reading's order.
 struct DirectoryRead {
     platform::DirectoryReading reading;
     platform::ErrorCode error = 0;
+    platform::DirectoryIdentity identity;
     FlatVector<MatchDetails> matches;
 
     // The details of the entry at `index`, one of the matches: 0, or the system error
@@ -69,11 +82,10 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // A directory the walk is about to read itself (with take): its entries are matched
-    // against `patterns`, and, when `below` holds any, its subdirectories are read ahead
-    // for those, all the way down. The patterns are copied.
-    ReadJob* start(const String& directory, platform::ReadIdentity identity, const BoxedVector<String>& patterns,
-                   const BoxedVector<String>& below);
+    // A directory, opened by its path, that the walk is about to read itself (with take):
+    // its entries are matched against `patterns`, and, when `below` holds any, its
+    // subdirectories are read ahead for those, all the way down. The patterns are copied.
+    ReadJob* start(const String& directory, const BoxedVector<String>& patterns, const BoxedVector<String>& below);
     // The job of the `index`-th subdirectory of a job's directory, counted as the walk
     // goes down them: every entry of the reading that is a directory, "." and ".."
     // excepted, in the reading's order. The walk takes each one once.

@@ -52,11 +52,15 @@ struct Resolution {
     Collection<std::int32_t>* line_indices;
     std::int64_t* total_size;
     WalkFlags flags;
-    Collection<FileOrigin>* origins;
+    FileOrigins* origins;
     Collection<SearchFailure>* failures;
     WalkProgress* progress;
     PathIndex listed;
     std::int32_t line = 0;
+
+    // TEMPORARY until the problem text has its limit.
+    static constexpr std::int64_t problem_room = 16 << 20;
+    void leave_out(std::int64_t) {}
 
     // Appends "The file specification "<piece>" [on line N ]<closing>". The parts are
     // appended, not formatted, so that no piece is cut however long it is.
@@ -74,13 +78,15 @@ struct Resolution {
     }
 
     // Moves the walk's paths that are not listed yet to the file list; each begins with
-    // the directory they were searched below, `base_length` characters long.
+    // the directory they were searched below, `base_length` characters long. Where the
+    // walk left out paths that an earlier piece lists too, their messages are left out
+    // of the problem text from that point on.
     //
     // The duplicate test looks paths up in `listed`, an index of the file list. A walk
     // never lists one path twice, and where names compare exactly its paths are all
     // different texts: the first piece that lists anything needs no test (its whole list
     // is taken over), and the index is made only when a second one comes.
-    void take(PathList& found, FileOrigin origin) {
+    void take(WalkRequest& walk, std::int32_t base_length) {
         const bool testing =
             (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || listed.letter_case() == Case::INSENSITIVE);
         if (testing && listed.count() == 0) {
@@ -88,13 +94,39 @@ struct Resolution {
             for (const String& kept : files) listed.add(kept, position++);
         }
         const std::int32_t held = files.count;
-        if (testing)
-            files.take_all(found, [this](const String& path) { return not_listed(path); });
-        else
-            files.take_all(found);
-        origin.files = files.count - held;
-        for (std::int32_t i = 0; i < origin.files && line_indices != nullptr; ++i) line_indices->append(line - 1);
-        if (origins != nullptr && origin.files > 0) origins->append(origin);
+        // The runs of the walk's paths, and how many of the current one were taken.
+        std::size_t run = 0;
+        std::int32_t left_in_run = walk.runs.empty() ? 0 : walk.runs[0].files;
+        std::int32_t taken_in_run = 0;
+        std::int32_t position = 0;
+        const auto begin_path = [&] {
+            if (position++ == walk.left_out_from) leave_out(walk.left_out);
+        };
+        const auto end_of_path = [&](bool taken) {
+            taken_in_run += taken;
+            if (--left_in_run > 0 || run >= walk.runs.size()) return;
+            if (origins != nullptr && taken_in_run > 0)
+                origins->runs.append(FileOrigin{taken_in_run, base_length, walk.runs[run].directory});
+            taken_in_run = 0;
+            if (++run < walk.runs.size()) left_in_run = walk.runs[run].files;
+        };
+        if (testing) {
+            files.take_all(walk.found, [&](const String& path) {
+                begin_path();
+                const bool taken = not_listed(path);
+                end_of_path(taken);
+                return taken;
+            });
+        } else {
+            const std::int32_t count = walk.found.count;
+            files.take_all(walk.found);
+            for (std::int32_t i = 0; i < count; ++i) {
+                begin_path();
+                end_of_path(true);
+            }
+        }
+        if (position <= walk.left_out_from) leave_out(walk.left_out);  // left out after the last one kept
+        for (std::int32_t i = held; i < files.count && line_indices != nullptr; ++i) line_indices->append(line - 1);
     }
 
     // Whether a path is not in the file list yet; then it is indexed at the position it is
@@ -158,11 +190,12 @@ struct Resolution {
     void finish_piece(Piece& piece) {
         if (piece.walk == nullptr) return report(piece.not_absolute, "is not an absolute path.\r\n");
         WalkRequest& walk = *piece.walk;
-        if (walk.total < 0 || walk.found.count == 0) return report(walk.pattern, "did not match any files.\r\n");
+        if (walk.total < 0 || (walk.found.count == 0 && walk.left_out == 0))
+            return report(walk.pattern, "did not match any files.\r\n");
         add_size(walk.total);
         String searched(walk.pattern);
         searched.remove_suffix(" /s");
-        take(walk.found, FileOrigin{0, directory_part(searched.text()).length(), walk.searched});
+        take(walk, directory_part(searched.text()).length());
     }
 
     // The pieces of a line are walked together, so that each directory is read once for
@@ -183,8 +216,12 @@ struct Resolution {
             if (piece.length() > 0) prepare_piece(std::move(piece), line_directory, line_pieces);
         }
         List<SearchFailure> met;
-        collect_files_together(line_pieces.walks.items, line_pieces.walk_count, flags & walk_flags,
-                               failures != nullptr ? &met : nullptr, progress);
+        WalkShared shared;
+        shared.failures = failures != nullptr ? &met : nullptr;
+        shared.progress = progress;
+        shared.directories = origins != nullptr ? &origins->directories : nullptr;
+        shared.repeat_room = (flags & RESOLVE_ALLOW_DUPLICATES) != 0 ? -1 : problems != nullptr ? problem_room : 0;
+        collect_files_together(line_pieces.walks.items, line_pieces.walk_count, flags & walk_flags, shared);
         for (SearchFailure& failure : met) note_failure(failure);
         for (Piece& piece : line_pieces.pieces) finish_piece(piece);
     }
@@ -192,9 +229,16 @@ struct Resolution {
 
 }  // namespace
 
+void FileOrigins::levels(std::int32_t directory, FlatVector<platform::DirectoryIdentity>& levels) {
+    levels.clear();
+    for (std::int32_t at = directory; at >= 0; at = directories.at(at)->parent)
+        levels.append(directories.at(at)->identity);
+    for (std::int32_t i = 0, j = levels.count - 1; i < j; ++i, --j) std::swap(*levels.at(i), *levels.at(j));
+}
+
 void resolve_file_spec(const char* specification, PathList& files, const char* default_directory, String* problems,
                        Collection<std::int32_t>* line_indices, std::int64_t* total_size, WalkFlags flags,
-                       Collection<FileOrigin>* origins, Collection<SearchFailure>* failures, WalkProgress* progress) {
+                       FileOrigins* origins, Collection<SearchFailure>* failures, WalkProgress* progress) {
     if (problems != nullptr) {
         problems->release();
         if (default_directory != nullptr && default_directory[0] != '\0' && !directory_exists(default_directory)) {
@@ -210,7 +254,10 @@ void resolve_file_spec(const char* specification, PathList& files, const char* d
     }
     files.clear();
     if (line_indices != nullptr) line_indices->clear();
-    if (origins != nullptr) origins->clear();
+    if (origins != nullptr) {
+        origins->runs.clear();
+        origins->directories.clear();
+    }
     if (failures != nullptr) failures->clear();
     if (total_size != nullptr) *total_size = 0;
     Resolution run{files, problems, line_indices, total_size, flags, origins, failures, progress, PathIndex(files), 0};

@@ -16,6 +16,8 @@
 #include <cstdint>
 
 #include "core/collection.h"
+#include "core/flat_vector.h"
+#include "core/list.h"
 #include "core/path_list.h"
 #include "core/string.h"
 #include "core/type_name.h"
@@ -30,17 +32,32 @@ inline constexpr WalkFlags RESOLVE_REPORT_EMPTY = 0x400;      // a blank specifi
 
 // Where a run of listed files was found: the next `files` paths of the file list begin
 // with the directory their pattern was searched in, `base_length` characters long, and
-// `searched` is which directory that path led to when the walk read it. What lies below
-// it was found by the walk, and a deletion can insist that the base still be that very
-// directory and the rest real directories (FileEraser).
+// lie in the directory whose record is `directory`. What lies below the base was found
+// by the walk, and a deletion can insist that every directory on the way still be the
+// very directory the walk read there (FileEraser).
 struct FileOrigin {
     std::int32_t files = 0;
     std::int32_t base_length = 0;
-    platform::DirectoryIdentity searched;
+    std::int32_t directory = 0;
 };
 
 template <> struct TypeName<FileOrigin> {
     static const char* name() { return "struct FileOrigin"; }
+};
+
+template <> struct TypeName<platform::DirectoryIdentity> {
+    static const char* name() { return "struct DirectoryIdentity"; }
+};
+
+// Where the listed files were found: one origin for each run of them, in the list's
+// order, and the records of the directories the origins refer to.
+struct FileOrigins {
+    List<FileOrigin> runs;
+    FlatVector<DirectoryRecord> directories;
+
+    // The identities of the directories from the base down to the record's directory, the
+    // base first, into `levels` (emptied first).
+    void levels(std::int32_t directory, FlatVector<platform::DirectoryIdentity>& levels);
 };
 
 // Resolves `specification` (null reads as empty) against `default_directory` (may be
@@ -48,7 +65,7 @@ template <> struct TypeName<FileOrigin> {
 // none): `problems`, emptied first; `line_indices`, the 0-based specification line of
 // each listed file, at the same position; `total_size`, the sum of the sizes of all
 // files that each pattern matched (a file matched twice counts twice); `origins`, where
-// the listed files were found, one element for each run of them, in the list's order;
+// the listed files were found;
 // `failures`, each directory that could not be searched, once, in the order they were met
 // (they contribute no files, and are no problem of the specification); `progress`, where
 // the walks count what they read and list, for one count over the whole specification.
@@ -60,7 +77,7 @@ template <> struct TypeName<FileOrigin> {
 // stand before it) names no file and is skipped like an empty one.
 void resolve_file_spec(const char* specification, PathList& files, const char* default_directory, String* problems,
                        Collection<std::int32_t>* line_indices, std::int64_t* total_size, WalkFlags flags,
-                       Collection<FileOrigin>* origins = nullptr, Collection<SearchFailure>* failures = nullptr,
+                       FileOrigins* origins = nullptr, Collection<SearchFailure>* failures = nullptr,
                        WalkProgress* progress = nullptr);
 
 }  // namespace rubo

@@ -1,7 +1,10 @@
 #include "resolve/walk.h"
 
 #include <cstdint>
+#include <cstring>
+#include <deque>
 #include <utility>
+#include <vector>
 
 #include "core/boxed_vector.h"
 #include "core/flat_vector.h"
@@ -80,47 +83,38 @@ String name_prefix(const String& directory) {
     return prefix;
 }
 
-// One pattern on its way down the tree: where its matches go, its flags, what it has
-// found at this level, and the reading of its own directory.
+// One pattern the caller named, on its way down the tree.
 struct Target {
     PathList* output = nullptr;
     WalkFlags flags = 0;
-    String pattern;  // as the caller named it (empty for a subdirectory's target)
-    String dir;      // the pattern's directory
-    String filter;   // its file-name part; empty when the pattern names no file
+    String pattern;
+    String dir;     // the pattern's directory
+    String filter;  // its file-name part; empty when the pattern names no file
     std::int64_t total = 0;
-    // Where the identity of the pattern's own directory goes, for a pattern the caller
-    // named (not for the subdirectories the walk goes through).
-    platform::DirectoryIdentity* searched = nullptr;
-    Collection<SearchFailure>* failures = nullptr;  // where directories that cannot be searched go
-    WalkProgress* progress = nullptr;               // where the walk counts what it reads
-    ReadAhead* ahead = nullptr;                     // what reads the directories
-    // For a subdirectory's target, the target above whose walk it continues: its matches
-    // follow what the output held, and its total goes to that target.
-    Target* above = nullptr;
-    std::int32_t listed = 0;  // how many paths list_own listed
-    bool below = false;       // whether it goes on into the subdirectories
-    // The own directory is read for the first target of this level that has that
-    // directory (`reader`), for all of them: the reader holds the job that reads it (for
-    // a subdirectory, the one read ahead) and, once read, what was read.
-    Target* reader = nullptr;
-    // For a reader: whether a target of its directory is to know its identity.
-    platform::ReadIdentity identity_wanted = platform::ReadIdentity::SKIP;
+    WalkRequest* request = nullptr;  // where its runs and left-out repeats go, if anywhere
+    PathList gathered;               // a directory's matches, while they are sorted or reduced
+    std::int32_t listed = 0;         // how many paths it listed in the directory at hand
+};
+
+// One directory of the walk's way down: its job and what was read, where the path of the
+// directory ends in the walk's path (and where its prefix, with a separator, ends), the
+// next of its subdirectories to go down, its record once one was needed, and the targets
+// that go on below it.
+struct Level {
     ReadJob* job = nullptr;
     DirectoryRead* read = nullptr;
+    std::int32_t directory_length = 0;
+    std::int32_t prefix_length = 0;
+    std::size_t next_entry = 0;
+    std::int32_t next_child = 0;
+    std::int32_t record = -1;
+    std::vector<std::int32_t> going;
 };
 
 // Readies a target for its own directory; false when its pattern names no file (a
 // pattern that ends in a separator: searching below for an empty name would turn every
-// directory name into a pattern). Only a pattern the caller named is taken apart: a
-// subdirectory's target is given its directory and file-name part as they are, since a
-// subdirectory's name may end in what would read as the recursion suffix or a separator.
+// directory name into a pattern).
 bool prepare(Target& target) {
-    target.listed = 0;
-    target.below = false;
-    target.reader = nullptr;
-    target.identity_wanted = platform::ReadIdentity::SKIP;
-    if (target.above != nullptr) return true;
     if ((target.flags & WALK_APPEND) == 0) target.output->clear();
     if (target.pattern.remove_suffix(" /s")) target.flags |= WALK_RECURSE;
     target.filter = file_name_part(target.pattern.text());
@@ -129,162 +123,219 @@ bool prepare(Target& target) {
     return true;
 }
 
-// Finds, for each prepared target of a level, the target that reads its directory: the
-// first one with that directory. The reader takes the directory's identity when any of
-// them is to know it. A subdirectory's targets share one directory, whose job the first
-// of them was given.
-void assign_readers(BoxedVector<Target>& targets) {
-    for (std::int32_t i = 0; i < targets.count; ++i) {
-        Target& target = *targets.at(i);
-        if (target.filter.length() == 0) continue;
-        for (std::int32_t j = 0; target.reader == nullptr; ++j) {
-            Target& other = *targets.at(j);
-            if (other.filter.length() > 0 && other.dir.compare(target.dir, Case::SENSITIVE) == 0)
-                target.reader = &other;
-        }
-        if (target.searched != nullptr && !target.searched->known)
-            target.reader->identity_wanted = platform::ReadIdentity::TAKE;
-    }
-}
+// A walk of the targets that share one directory, down the tree, one level after another
+// on a stack of its own.
+class GroupWalk {
+public:
+    GroupWalk(BoxedVector<Target>& targets, ReadAhead& ahead, const WalkShared& shared, std::int64_t& repeat_room)
+        : targets_(targets), ahead_(ahead), shared_(shared), repeat_room_(repeat_room) {}
 
-// Starts the job of each reader that has none yet (the level's own directories): its
-// entries are matched for every target of its directory, and what lies below is read
-// ahead for those that recurse.
-void start_jobs(BoxedVector<Target>& targets) {
-    for (Target& reader : targets) {
-        if (reader.reader != &reader || reader.job != nullptr) continue;
+    // Walks the directory of the targets at `members`, which all have it.
+    void run(const std::vector<std::int32_t>& members) {
+        Target& first = *targets_.at(members[0]);
         BoxedVector<String> patterns;
         BoxedVector<String> below;
-        for (const Target& target : targets) {
-            if (target.reader != &reader) continue;
+        for (const std::int32_t member : members) {
+            const Target& target = *targets_.at(member);
             patterns.append(target.filter);
             if ((target.flags & WALK_RECURSE) != 0) below.append(target.filter);
         }
-        reader.job = reader.ahead->start(reader.dir, reader.identity_wanted, patterns, below);
-    }
-}
-
-// The target's own directory as its reader read it; taken now by the reader itself.
-DirectoryRead& own_read(Target& target) {
-    Target& reader = *target.reader;
-    if (&reader == &target) target.read = &target.ahead->take(target.job);
-    if (target.searched != nullptr && !target.searched->known && reader.read->error == 0)
-        *target.searched = reader.read->reading.identity();
-    return *reader.read;
-}
-
-// Records a directory of the target's that cannot be searched, unless it is the missing
-// own directory of a pattern the caller named: that pattern simply matches nothing.
-void note_failure(const Target& target, platform::ErrorCode error) {
-    if (target.searched != nullptr && error == platform::SYSTEM_ERROR_PATH_NOT_FOUND) return;
-    if (target.failures != nullptr) target.failures->append(SearchFailure{target.dir, error});
-}
-
-// Lists the matches of the target's pattern in its own directory, from its reader's
-// reading; only the matches' details are read. True when the directory could be searched.
-bool list_own(Target& target) {
-    DirectoryRead& read = own_read(target);
-    if (read.error != 0) {
-        note_failure(target, read.error);
-        return false;
-    }
-    const platform::DirectoryReading& reading = read.reading;
-    PathList gathered;
-    PathList& listing = reorders(target.flags) ? gathered : *target.output;
-    const std::int32_t held = listing.count;
-    const String prefix = name_prefix(target.dir);
-    std::int64_t total = 0;
-    platform::EntryDetails found;
-    for (std::size_t i = 0; i < reading.count(); ++i) {
-        const char* name = reading.name(i);
-        if (!platform::wildcard_match(target.filter.text(), name, path_case)) continue;
-        if (const platform::ErrorCode error = read.details(i, found); error != 0) {
-            if (error == platform::SYSTEM_ERROR_FILE_NOT_FOUND) continue;  // gone since the reading
-            listing.keep_first(held);
-            note_failure(target, error);
-            return false;
+        top_directory_ = first.dir;
+        path_ = name_prefix(first.dir);
+        Level& top = level(0);
+        top.job = ahead_.start(first.dir, patterns, below);
+        top.directory_length = first.dir.length();
+        enter(0, members);
+        for (std::int32_t depth = 0; depth >= 0;) {
+            if (descend(depth))
+                ++depth;
+            else
+                leave(depth--);
         }
-        if (is_directory(found.attributes) && ((target.flags & WALK_DIRECTORIES) == 0 || is_dot_name(name))) continue;
-        listing.append(prefix, name);
-        add_size(total, size_of(found));
     }
-    add_size(target.total, total);
-    target.listed = listing.count - held;
-    if (&listing == &gathered) order_and_reduce(*target.output, gathered, target.flags, target.above == nullptr);
-    return true;
-}
 
-void walk_level(BoxedVector<Target>& targets);
-
-// Runs the walk in every subdirectory of the target's own directory (links to
-// directories excepted) for the file-name pattern of each target of the level that
-// shares that directory and recurses, and appends each subdirectory's results in the
-// order of the reading.
-void walk_below(BoxedVector<Target>& targets, Target& first) {
-    BoxedVector<Target> inner;
-    for (std::int32_t i = 0; i < targets.count; ++i) {
-        Target& target = *targets.at(i);
-        if (!target.below || target.reader != first.reader) continue;
-        target.below = false;
-        Target* continued = inner.append(nullptr);
-        continued->above = &target;
-        continued->output = target.output;
-        continued->flags = target.flags;
-        continued->failures = target.failures;
-        continued->progress = target.progress;
-        continued->ahead = target.ahead;
+private:
+    Level& level(std::int32_t depth) {
+        while (static_cast<std::int32_t>(levels_.size()) <= depth) levels_.emplace_back();
+        return levels_[static_cast<std::size_t>(depth)];
     }
-    ReadJob* job = first.reader->job;
-    const platform::DirectoryReading& reading = first.reader->read->reading;
-    std::int32_t subdirectories = 0;
-    for (std::size_t entry = 0; entry < reading.count(); ++entry) {
-        if (!is_subdirectory(reading, entry)) continue;
-        inner.at(0)->job = ReadAhead::child(job, subdirectories++);
-        const String subdirectory = join_path(first.dir.text(), reading.name(entry));
-        for (std::int32_t i = 0; i < inner.count; ++i) {
-            Target& continued = *inner.at(i);
-            continued.dir = subdirectory;
-            continued.filter = continued.above->filter;
-            continued.total = 0;
+
+    // Goes down into the next subdirectory of the level, if there is one to go down.
+    bool descend(std::int32_t depth) {
+        Level& above = level(depth);
+        if (above.going.empty()) return false;
+        const platform::DirectoryReading& reading = above.read->reading;
+        while (above.next_entry < reading.count() && !is_subdirectory(reading, above.next_entry)) ++above.next_entry;
+        if (above.next_entry >= reading.count()) return false;
+        const char* name = reading.name(above.next_entry++);
+        Level& below = level(depth + 1);
+        below.job = ReadAhead::child(above.job, above.next_child++);
+        path_.remove_right(path_.length() - above.prefix_length);
+        path_.append(name);
+        below.directory_length = path_.length();
+        const char separator[] = {NativePaths::separator, '\0'};
+        path_.append(separator);
+        enter(depth + 1, above.going);
+        return true;
+    }
+
+    void leave(std::int32_t depth) {
+        Level& done = level(depth);
+        ahead_.finish(done.job);
+        done.job = nullptr;
+        done.read = nullptr;
+    }
+
+    // The level's directory as the walk names it.
+    String directory(std::int32_t depth) {
+        if (depth == 0) return top_directory_;
+        String named;
+        named.assign(path_.text(), level(depth).directory_length);
+        return named;
+    }
+
+    // Records a directory that cannot be searched, unless it is the missing own directory
+    // of the patterns the caller named: they simply match nothing.
+    void note_failure(std::int32_t depth, platform::ErrorCode error) {
+        if (depth == 0 && error == platform::SYSTEM_ERROR_PATH_NOT_FOUND) return;
+        if (shared_.failures != nullptr) shared_.failures->append(SearchFailure{directory(depth), error});
+    }
+
+    // The record of the level's directory, made with those of the directories above it
+    // that have none yet.
+    std::int32_t record(std::int32_t depth) {
+        std::int32_t from = depth;
+        while (from >= 0 && level(from).record < 0) --from;
+        for (std::int32_t d = from + 1; d <= depth; ++d) {
+            Level& at = level(d);
+            at.record = shared_.directories->count;
+            shared_.directories->append(DirectoryRecord{d == 0 ? -1 : level(d - 1).record, at.read->identity});
         }
-        walk_level(inner);
-        for (std::int32_t i = 0; i < inner.count; ++i) add_size(inner.at(i)->above->total, inner.at(i)->total);
+        return level(depth).record;
     }
-}
 
-// Lists each target's own matches, then walks the subdirectories for those that
-// recurse, once for all targets that share a directory. Each target ends up with what
-// a walk of its pattern alone would have given it.
-void walk_level(BoxedVector<Target>& targets) {
-    bool searched = false;
-    for (std::int32_t i = 0; i < targets.count; ++i) searched = prepare(*targets.at(i)) || searched;
-    assign_readers(targets);
-    start_jobs(targets);
-    std::int64_t listed = 0;
+    // Which of the candidates can search the directory: those that match no entry whose
+    // details could not be read (an entry gone since the reading aside).
+    void searching(DirectoryRead& read, const std::vector<std::int32_t>& candidates, std::vector<std::int32_t>& able,
+                   platform::ErrorCode& error) {
+        for (const std::int32_t candidate : candidates) {
+            const Target& target = *targets_.at(candidate);
+            bool fails = false;
+            for (const MatchDetails& match : read.matches) {
+                if (match.error == 0 || match.error == platform::SYSTEM_ERROR_FILE_NOT_FOUND) continue;
+                if (!platform::wildcard_match(target.filter.text(), read.reading.name(match.entry), path_case))
+                    continue;
+                fails = true;
+                error = match.error;
+                break;
+            }
+            if (!fails) able.push_back(candidate);
+        }
+    }
+
+    // Keeps the path of an entry a target lists that an earlier target listed too, while
+    // the room for them lasts; past that counts it as left out.
+    void repeat(Target& target, const char* name) {
+        WalkRequest& request = *target.request;
+        const std::int64_t bytes = path_.length() + static_cast<std::int64_t>(std::strlen(name));
+        if (request.left_out == 0 && repeat_room_ >= bytes) {
+            repeat_room_ -= bytes;
+            target.output->append(path_, name);
+            ++target.listed;
+            return;
+        }
+        if (request.left_out++ == 0) request.left_out_from = target.output->count;
+        repeat_room_ = 0;
+    }
+
+    // Reads the level's directory and lists the matches of the candidates there; those that
+    // recurse and could search it go on below.
+    void enter(std::int32_t depth, const std::vector<std::int32_t>& candidates) {
+        Level& at = level(depth);
+        at.read = &ahead_.take(at.job);
+        at.prefix_length = path_.length();
+        at.next_entry = 0;
+        at.next_child = 0;
+        at.record = -1;
+        at.going.clear();
+        DirectoryRead& read = *at.read;
+        if (read.error != 0) return note_failure(depth, read.error);
+        std::vector<std::int32_t> able;
+        platform::ErrorCode error = 0;
+        searching(read, candidates, able, error);
+        if (able.size() < candidates.size()) note_failure(depth, error);
+        const WalkFlags flags = targets_.at(candidates[0])->flags;
+        const bool reordering = reorders(flags);
+        const bool counting_repeats = repeat_room_ >= 0 && !reordering;
+        for (const std::int32_t member : able) targets_.at(member)->listed = 0;
+        const platform::DirectoryReading& reading = read.reading;
+        platform::EntryDetails found;
+        for (std::size_t i = 0; i < reading.count(); ++i) {
+            const char* name = reading.name(i);
+            bool first = true;
+            for (const std::int32_t member : able) {
+                Target& target = *targets_.at(member);
+                if (!platform::wildcard_match(target.filter.text(), name, path_case)) continue;
+                if (first && read.details(i, found) != 0) break;  // gone since the reading
+                if (is_directory(found.attributes) && ((flags & WALK_DIRECTORIES) == 0 || is_dot_name(name))) break;
+                add_size(target.total, size_of(found));
+                if (!first && counting_repeats && target.request != nullptr) {
+                    repeat(target, name);
+                } else {
+                    (reordering ? target.gathered : *target.output).append(path_, name);
+                    ++target.listed;
+                }
+                first = false;
+            }
+        }
+        std::int64_t listed = 0;
+        for (const std::int32_t member : able) {
+            Target& target = *targets_.at(member);
+            listed += target.listed;
+            if (reordering) {
+                order_and_reduce(*target.output, target.gathered, flags, depth == 0);
+                target.gathered.clear();
+            }
+            if (target.listed > 0 && target.request != nullptr && shared_.directories != nullptr)
+                target.request->runs.push_back(FoundRun{record(depth), target.listed});
+            if ((target.flags & WALK_RECURSE) != 0) at.going.push_back(member);
+        }
+        if (shared_.progress != nullptr) shared_.progress->count_directory(listed);
+    }
+
+    BoxedVector<Target>& targets_;
+    ReadAhead& ahead_;
+    const WalkShared& shared_;
+    std::int64_t& repeat_room_;
+    std::deque<Level> levels_;  // every level the walk has been at; those above the deepest are reused
+    String top_directory_;
+    String path_;  // the prefix of the deepest directory entered: its path and a separator
+};
+
+// Walks each group of targets that share a directory, in the order of their first.
+void walk(BoxedVector<Target>& targets, const WalkShared& shared) {
+    ReadAhead ahead;
+    std::int64_t repeat_room = shared.repeat_room;
+    GroupWalk group(targets, ahead, shared, repeat_room);
+    FlatVector<int> grouped;  // whether a target's directory has been walked (or it names no file)
+    for (std::int32_t i = 0; i < targets.count; ++i) grouped.append(!prepare(*targets.at(i)));
     for (std::int32_t i = 0; i < targets.count; ++i) {
-        Target& target = *targets.at(i);
-        if (target.filter.length() == 0) continue;
-        target.below = list_own(target) && (target.flags & WALK_RECURSE) != 0;
-        listed += target.listed;
-    }
-    if (searched && targets.at(0)->progress != nullptr) targets.at(0)->progress->count_directory(listed);
-    for (std::int32_t i = 0; i < targets.count; ++i)
-        if (targets.at(i)->below) walk_below(targets, *targets.at(i));
-    for (Target& reader : targets) {
-        if (reader.job == nullptr) continue;
-        reader.ahead->finish(reader.job);
-        reader.job = nullptr;
-        reader.read = nullptr;
+        if (*grouped.at(i)) continue;
+        std::vector<std::int32_t> members;
+        for (std::int32_t j = i; j < targets.count; ++j) {
+            if (*grouped.at(j) || targets.at(j)->dir.compare(targets.at(i)->dir, Case::SENSITIVE) != 0) continue;
+            *grouped.at(j) = 1;
+            members.push_back(j);
+        }
+        group.run(members);
     }
 }
 
-// Adds a target for a pattern the caller named.
-Target& add_target(BoxedVector<Target>& targets, PathList& output, WalkFlags flags, String pattern, ReadAhead& ahead) {
+Target& add_target(BoxedVector<Target>& targets, PathList& output, WalkFlags flags, String pattern) {
     Target& target = *targets.append(nullptr);
     target.output = &output;
     target.flags = flags;
     target.pattern = std::move(pattern);
-    target.ahead = &ahead;
     return target;
 }
 
@@ -340,26 +391,23 @@ void end_find() {
 }
 
 std::int64_t collect_files(PathList& output, WalkFlags flags, String pattern) {
-    ReadAhead ahead;
     BoxedVector<Target> targets;
-    Target& target = add_target(targets, output, flags, std::move(pattern), ahead);
-    walk_level(targets);
+    Target& target = add_target(targets, output, flags, std::move(pattern));
+    walk(targets, WalkShared{});
     return target.total;
 }
 
-void collect_files_together(WalkRequest* requests, std::int32_t count, WalkFlags flags,
-                            Collection<SearchFailure>* failures, WalkProgress* progress) {
-    ReadAhead ahead;
+void collect_files_together(WalkRequest* requests, std::int32_t count, WalkFlags flags, const WalkShared& shared) {
     BoxedVector<Target> targets;
     for (std::int32_t i = 0; i < count; ++i) {
-        Target& target = add_target(targets, requests[i].found, flags, requests[i].pattern, ahead);
-        target.searched = &requests[i].searched;
-        target.failures = failures;
-        target.progress = progress;
-        requests[i].searched = platform::DirectoryIdentity{};
+        Target& target = add_target(targets, requests[i].found, flags, requests[i].pattern);
+        target.request = &requests[i];
+        requests[i].runs.clear();
+        requests[i].left_out = 0;
+        requests[i].left_out_from = -1;
     }
-    walk_level(targets);
-    for (std::int32_t i = 0; i < targets.count; ++i) requests[i].total = targets.at(i)->total;
+    walk(targets, shared);
+    for (std::int32_t i = 0; i < count; ++i) requests[i].total = targets.at(i)->total;
 }
 
 }  // namespace rubo

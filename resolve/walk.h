@@ -9,9 +9,11 @@
 // or loop forever. Such an entry that matches the pattern is listed like a file.
 
 #include <cstdint>
+#include <vector>
 
 #include "core/collection.h"
 #include "core/date_time.h"
+#include "core/flat_vector.h"
 #include "core/path_list.h"
 #include "core/string.h"
 #include "core/type_name.h"
@@ -68,14 +70,38 @@ void end_find();
 // this call lists, each once; what the output held before stays as it was.
 std::int64_t collect_files(PathList& output, WalkFlags flags, String pattern);
 
+// A directory that files were listed from, or that lies on the way down to one: which
+// directory it was when the walk read it, and the record of the directory above it (-1
+// for the directory a pattern was searched in). A deletion can insist that every
+// directory on a file's way still be the one that was read.
+struct DirectoryRecord {
+    std::int32_t parent = -1;
+    platform::DirectoryIdentity identity;
+};
+
+template <> struct TypeName<DirectoryRecord> {
+    static const char* name() { return "struct DirectoryRecord"; }
+};
+
+// A run of consecutive paths of a request's list that were all found in one directory,
+// the record at index `directory`.
+struct FoundRun {
+    std::int32_t directory = 0;
+    std::int32_t files = 0;
+};
+
 // One pattern of collect_files_together and what the walk found for it: the paths, their
-// total size, and which directory the pattern's own directory was when the walk read it
-// (known once the walk has read it), so that a deletion can make sure it still is.
+// total size, and, where the walk keeps records of directories, the runs of the paths.
+// Where it keeps only so many paths that an earlier request lists too (see WalkShared),
+// `left_out` counts those it did not keep, the first of them where `left_out_from` paths
+// had been kept.
 struct WalkRequest {
     String pattern;
     PathList found;
     std::int64_t total = 0;
-    platform::DirectoryIdentity searched;
+    std::vector<FoundRun> runs;
+    std::int64_t left_out = 0;
+    std::int32_t left_out_from = -1;
 };
 
 // A directory the walk could not search (it could not be opened, read or searched, or it
@@ -111,17 +137,32 @@ protected:
     virtual void report() = 0;
 };
 
+// What the requests of one walk share. `failures`: where the directories that cannot be
+// searched go, once each. `progress`: where the walk counts what it reads and lists.
+// `directories`: where the records of the directories that files were listed from (and
+// of those on the way down to them) go; each request's runs refer to them. `repeat_room`:
+// how many bytes of paths that an earlier request of the walk lists as well (from the
+// same directory, under the same name) its later requests may keep, all together; past
+// that such paths are counted as left out instead. A negative room keeps them all, and so
+// does a walk that sorts or reduces paths.
+struct WalkShared {
+    Collection<SearchFailure>* failures = nullptr;
+    WalkProgress* progress = nullptr;
+    FlatVector<DirectoryRecord>* directories = nullptr;
+    std::int64_t repeat_room = -1;
+};
+
 // Runs collect_files for each request's pattern with the same flags, into its `found`
 // (cleared first unless WALK_APPEND is set), and sets its `total`: each request gets
-// exactly what collect_files would give it. The walks go down the tree together, so
-// that each directory is read once for all the patterns of a level that search it.
+// exactly what collect_files would give it, but for the repeats that `repeat_room` leaves
+// out. The walks go down the tree together, so that each directory is read once for all
+// the patterns of a level that search it.
 //
 // A directory that cannot be searched contributes nothing (not even the names that
-// could be read in it) and is not walked below; with `failures` given, it is appended
-// there, once for each pattern that met it. A request's own directory that is missing is
-// no failure: its pattern simply matches nothing. With `progress` given, the walk counts
-// there what it reads and lists.
-void collect_files_together(WalkRequest* requests, std::int32_t count, WalkFlags flags,
-                            Collection<SearchFailure>* failures = nullptr, WalkProgress* progress = nullptr);
+// could be read in it) and is not walked below; it is appended to the shared failures
+// once. A request's own directory that is missing is no failure: its pattern simply
+// matches nothing. The walk keeps its state for each level of the tree on the heap, so
+// no depth is too deep for it.
+void collect_files_together(WalkRequest* requests, std::int32_t count, WalkFlags flags, const WalkShared& shared = {});
 
 }  // namespace rubo

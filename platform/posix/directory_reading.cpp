@@ -1,4 +1,7 @@
-// Directory readings: the whole directory is read at once and sorted bytewise by name
+// Open directories and their readings. A directory below another is opened relative to
+// that one's descriptor without following a link, and must be the directory the reading
+// of its parent found under its name; its own descriptor is then read, so no path is
+// looked up twice. The whole directory is read at once and sorted bytewise by name
 // ("." and ".." first, as Windows lists them, except in the root). Each entry's kind
 // comes from the reading where the system tells it, else from the file itself.
 //
@@ -8,6 +11,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,43 +29,30 @@
 
 namespace rubo::platform {
 
+struct Directory {
+    int descriptor = -1;
+    DIR* stream = nullptr;  // once the directory is read, the stream that owns the descriptor
+    posix::MountPlace place;
+};
+
 struct DirectoryReading::Data {
     struct Entry {
         std::size_t name = 0;  // offset of the zero-terminated name in `names`
         int rank = 0;          // 0 for ".", 1 for "..", 2 for every other name
         unsigned char type = DT_UNKNOWN;
-        std::uint64_t head = 0;    // the first eight bytes, for quick comparison (name_head)
-        bool mount_point = false;  // a directory where another mount begins
+        std::uint64_t head = 0;      // the first eight bytes, for quick comparison (name_head)
+        bool mount_point = false;    // a directory where another mount begins
+        DirectoryIdentity identity;  // of a directory
     };
-    std::string path;  // what the directory was read by
     std::string names;
     std::vector<Entry> entries;
-    DIR* stream = nullptr;  // the directory, while it is held open
-    int descriptor = -1;    // opened again for details after release()
+    int descriptor = -1;  // the directory read, while details may be taken from it
 
     Data() = default;
-    Data(const Data& other) : path(other.path), names(other.names), entries(other.entries) {}
+    Data(const Data& other) : names(other.names), entries(other.entries) {}
     Data& operator=(const Data&) = delete;
-    ~Data() { close_directory(); }
 
     const char* name_of(const Entry& entry) const { return names.data() + entry.name; }
-
-    void close_directory() {
-        if (stream != nullptr) closedir(stream);
-        if (descriptor >= 0) close(descriptor);
-        stream = nullptr;
-        descriptor = -1;
-    }
-    // The open directory, opened again if need be; -1 with the error recorded.
-    int directory() {
-        if (stream != nullptr) return dirfd(stream);
-        if (descriptor < 0) {
-            descriptor = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            // The directory itself is what is missing here, so this is always "path not found".
-            if (descriptor < 0) posix::record_errno(errno, posix::Missing::PATH);
-        }
-        return descriptor;
-    }
 };
 
 namespace {
@@ -96,24 +87,16 @@ unsigned char type_of(mode_t mode) {
     return DT_REG;
 }
 
-// Takes the identity of the open directory into `identity` when it is asked for, and,
-// where the directory may hold subdirectories, marks those that are mount points; an
-// entry of unknown kind learns its kind on the way, and one that has gone meanwhile is
-// dropped. False with the error recorded when that cannot be told (a directory that may
-// be read but not searched): a walk must not go on below it blind.
-bool place_entries(int directory, ReadIdentity asked, DirectoryReading::Data& reading, DirectoryIdentity& identity) {
-    const auto may_be_directory = [](const Entry& entry) {
-        return entry.rank == 2 && (entry.type == DT_DIR || entry.type == DT_UNKNOWN);
-    };
-    const bool subdirectories = std::any_of(reading.entries.begin(), reading.entries.end(), may_be_directory);
-    if (asked == ReadIdentity::SKIP && !subdirectories) return true;
-    posix::MountPlace own;
-    if (!posix::read_mount_place(directory, "", own)) return posix::fail_with_errno();
-    identity = own.identity;
+// Marks, where the directory may hold subdirectories, those that are mount points and
+// notes which directory each one is; an entry of unknown kind learns its kind on the
+// way, and one that has gone meanwhile is dropped. False with the error recorded when
+// that cannot be told (a directory that may be read but not searched): a walk must not go
+// on below it blind.
+bool place_entries(const Directory& directory, DirectoryReading::Data& reading) {
     for (Entry& entry : reading.entries) {
         posix::MountPlace place;
-        if (!may_be_directory(entry)) continue;
-        if (!posix::read_mount_place(directory, reading.name_of(entry), place)) {
+        if (entry.rank != 2 || (entry.type != DT_DIR && entry.type != DT_UNKNOWN)) continue;
+        if (!posix::read_mount_place(directory.descriptor, reading.name_of(entry), place)) {
             if (errno == ENOENT) {  // gone since the directory was read
                 entry.rank = -1;
                 continue;
@@ -121,32 +104,40 @@ bool place_entries(int directory, ReadIdentity asked, DirectoryReading::Data& re
             return posix::fail_with_errno();
         }
         entry.type = type_of(place.mode);
-        entry.mount_point = entry.type == DT_DIR && posix::crosses_mount(own, place);
+        entry.mount_point = entry.type == DT_DIR && posix::crosses_mount(directory.place, place);
+        entry.identity = place.identity;
     }
     return true;
 }
 
 // Reads every entry of the open directory whose name fits a DirectoryEntry, sorted. False
-// with the error recorded when the directory cannot be searched.
-bool read_entries(ReadIdentity asked, DirectoryReading::Data& reading, DirectoryIdentity& identity) {
+// with the error recorded when the directory cannot be searched, or a read fails before
+// its end.
+bool read_entries(const Directory& directory, DirectoryReading::Data& reading) {
     ino_t dot_numbers[2] = {0, 0};
     bool dots[2] = {false, false};
-    while (const dirent* found = readdir(reading.stream)) {
+    for (;;) {
+        errno = 0;
+        const dirent* found = readdir(directory.stream);
+        if (found == nullptr) {
+            if (errno != 0) return posix::fail_with_errno();
+            break;
+        }
         std::size_t length = std::strlen(found->d_name);
         if (length >= sizeof DirectoryEntry::name) continue;
         const int rank = rank_of(found->d_name);
-        reading.entries.push_back({reading.names.size(), rank, found->d_type, name_head(found->d_name, length)});
+        reading.entries.push_back(
+            {reading.names.size(), rank, found->d_type, name_head(found->d_name, length), false, {}});
         reading.names.append(found->d_name, length + 1);
         if (rank < 2) {
             dots[rank] = true;
             dot_numbers[rank] = found->d_ino;
         }
     }
-    const int directory = dirfd(reading.stream);
-    if (!place_entries(directory, asked, reading, identity)) return false;
+    if (!place_entries(directory, reading)) return false;
     // Only where "." and ".." are listed as one file can the directory be the root; the
     // status calls that make sure are spared everywhere else.
-    const bool root = dots[0] && dots[1] && dot_numbers[0] == dot_numbers[1] && is_root(directory);
+    const bool root = dots[0] && dots[1] && dot_numbers[0] == dot_numbers[1] && is_root(directory.descriptor);
     const auto dropped = [root](const Entry& entry) { return entry.rank < 0 || (root && entry.rank < 2); };
     reading.entries.erase(std::remove_if(reading.entries.begin(), reading.entries.end(), dropped),
                           reading.entries.end());
@@ -164,6 +155,21 @@ bool read_entries(ReadIdentity asked, DirectoryReading::Data& reading, Directory
     const auto end = std::unique(reading.entries.begin(), reading.entries.end(), same);
     reading.entries.erase(end, reading.entries.end());
     return true;
+}
+
+// A directory just opened as `descriptor`, with its place taken; null with the error
+// recorded (as a directory missing on the way) when it could not be opened.
+Directory* held(int descriptor) {
+    if (descriptor < 0) {
+        posix::record_errno(errno, posix::Missing::PATH);
+        return nullptr;
+    }
+    Directory* directory = new Directory;
+    directory->descriptor = descriptor;
+    if (posix::read_mount_place(descriptor, "", directory->place)) return directory;
+    posix::record_errno(errno, posix::Missing::PATH);
+    close_directory(directory);
+    return nullptr;
 }
 
 }  // namespace
@@ -184,11 +190,16 @@ EntryKind DirectoryReading::kind(std::size_t index) const {
     return entry.type == DT_DIR ? EntryKind::DIRECTORY : EntryKind::OTHER;
 }
 
+DirectoryIdentity DirectoryReading::identity(std::size_t index) const { return data_->entries[index].identity; }
+
 bool DirectoryReading::details(std::size_t index, DirectoryEntry& entry) {
     const Data::Entry& found = data_->entries[index];
     const char* name = data_->name_of(found);
-    const int directory = data_->directory();
-    if (directory < 0) return false;
+    const int directory = data_->descriptor;
+    if (directory < 0) {
+        set_last_error(SYSTEM_ERROR_INVALID_HANDLE);
+        return false;
+    }
     posix::FileStatus status;
     if (!posix::read_status(directory, name, status)) {
         if (errno == ENOENT)  // gone since the directory was read
@@ -211,22 +222,57 @@ bool DirectoryReading::details(std::size_t index, DirectoryEntry& entry) {
 }
 
 void DirectoryReading::release() {
-    if (data_ != nullptr) data_->close_directory();
+    if (data_ != nullptr) data_->descriptor = -1;
 }
 
-bool read_directory(const char* directory, DirectoryReading& reading, ReadIdentity identity) {
+Directory* open_directory(const char* path) {
+    return held(open(path != nullptr && path[0] != '\0' ? path : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+Directory* open_directory_below(Directory* parent, const char* name, const DirectoryIdentity& expected) {
+    Directory* directory = held(openat(parent->descriptor, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (directory == nullptr) return nullptr;
+    if ((!expected.known || expected.same_as(directory->place.identity)) &&
+        !posix::crosses_mount(parent->place, directory->place))
+        return directory;
+    // Another directory than the one read there, or another mount: not the way down.
+    close_directory(directory);
+    posix::record_errno(ENOENT, posix::Missing::PATH);
+    return nullptr;
+}
+
+DirectoryIdentity directory_identity(const Directory* directory) { return directory->place.identity; }
+
+std::uint32_t directories_to_hold() {
+    constexpr rlim_t most = 256;
+    constexpr rlim_t spared = 16;
+    rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
+    return static_cast<std::uint32_t>(
+        std::clamp<rlim_t>(limit.rlim_cur > spared ? (limit.rlim_cur - spared) / 4 : 0, 1, most));
+}
+
+void close_directory(Directory* directory) {
+    if (directory == nullptr) return;
+    if (directory->stream != nullptr)
+        closedir(directory->stream);
+    else
+        close(directory->descriptor);
+    delete directory;
+}
+
+bool read_directory(Directory* directory, DirectoryReading& reading) {
+    reading = DirectoryReading{};
+    if (directory->stream == nullptr) {
+        directory->stream = fdopendir(directory->descriptor);
+        if (directory->stream == nullptr) return posix::fail_with_errno();
+    } else {
+        rewinddir(directory->stream);
+    }
     DirectoryReading fresh;
     fresh.data_ = new DirectoryReading::Data;
-    DirectoryReading::Data& data = *fresh.data_;
-    data.path = directory != nullptr && directory[0] != '\0' ? directory : ".";
-    reading = DirectoryReading{};
-    data.stream = opendir(data.path.c_str());
-    if (data.stream == nullptr) {
-        // The directory itself is what is missing here, so this is always "path not found".
-        posix::record_errno(errno, posix::Missing::PATH);
-        return false;
-    }
-    if (!read_entries(identity, data, fresh.identity_)) return false;
+    if (!read_entries(*directory, *fresh.data_)) return false;
+    fresh.data_->descriptor = directory->descriptor;
     reading = std::move(fresh);
     return true;
 }

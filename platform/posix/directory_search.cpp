@@ -71,8 +71,11 @@ Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail detail
     const char* file_pattern = slash == nullptr ? pattern : slash + 1;
 
     Search* search = new Search;
-    const bool found = read_directory(path.c_str(), search->reading) && collect_matches(file_pattern, detail, *search);
+    Directory* directory = open_directory(path.c_str());
+    const bool found = directory != nullptr && read_directory(directory, search->reading) &&
+                       collect_matches(file_pattern, detail, *search);
     search->reading.release();
+    close_directory(directory);
     if (found && search->matches.empty()) set_last_error(SYSTEM_ERROR_FILE_NOT_FOUND);
     if (!found || search->matches.empty()) {
         delete search;

@@ -62,8 +62,8 @@ bool read_mount_place(int directory, const char* name, MountPlace& place) {
     struct statx found;
     if (statx(directory, name, follow | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO | STATX_MNT_ID, &found) == 0) {
         place.mode = found.stx_mode;
-        place.mount = found.stx_mnt_id;
-        place.mount_known = (found.stx_mask & STATX_MNT_ID) != 0;
+        place.identity.mount = found.stx_mnt_id;
+        place.identity.mount_known = (found.stx_mask & STATX_MNT_ID) != 0;
         place.identity.volume = makedev(found.stx_dev_major, found.stx_dev_minor);
         place.identity.file = found.stx_ino;
         place.identity.known = true;
@@ -75,7 +75,7 @@ bool read_mount_place(int directory, const char* name, MountPlace& place) {
     if ((name[0] == '\0' ? fstat(directory, &status) : fstatat(directory, name, &status, AT_SYMLINK_NOFOLLOW)) != 0)
         return false;
     place.mode = status.st_mode;
-    place.mount_known = false;
+    place.identity.mount_known = false;
     place.identity.volume = status.st_dev;
     place.identity.file = status.st_ino;
     place.identity.known = true;
@@ -83,7 +83,7 @@ bool read_mount_place(int directory, const char* name, MountPlace& place) {
 }
 
 bool crosses_mount(const MountPlace& outer, const MountPlace& inner) {
-    if (outer.mount_known && inner.mount_known) return outer.mount != inner.mount;
+    if (outer.identity.mount_known && inner.identity.mount_known) return outer.identity.mount != inner.identity.mount;
     return outer.identity.volume != inner.identity.volume;
 }
 

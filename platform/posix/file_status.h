@@ -32,9 +32,7 @@ std::uint32_t attributes_of(int directory, const char* name, mode_t mode);
 // Where a file sits among the mounted file systems, and which file it is there.
 struct MountPlace {
     mode_t mode = 0;
-    std::uint64_t mount = 0;  // the mount's ID, where the system gives one
-    bool mount_known = false;
-    DirectoryIdentity identity;  // device and inode
+    DirectoryIdentity identity;  // device and inode, and the mount's ID where the system gives one
 };
 
 // The place of `name` relative to the directory `directory`, without following a final

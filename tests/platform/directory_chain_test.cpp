@@ -35,17 +35,26 @@ void make_file(const ScratchDirectory& base, const std::string& relative) {
     base.write_file(relative);
 }
 
-bool delete_below(platform::DirectoryChain* chain, const ScratchDirectory& base, const std::string& relative,
-                  const platform::DirectoryIdentity* searched = nullptr) {
+bool delete_below(platform::DirectoryChain* chain, const ScratchDirectory& base, const std::string& relative) {
     const std::string path = base / relative;
-    return platform::delete_file_below(path.c_str(), base.path().size(), chain, searched);
+    return platform::delete_file_below(path.c_str(), base.path().size(), chain);
 }
 
-// The identity of a directory as a reading of it takes it.
-platform::DirectoryIdentity searched_identity(const std::string& directory) {
-    platform::DirectoryReading reading;
-    platform::read_directory(directory.c_str(), reading, platform::ReadIdentity::TAKE);
-    return reading.identity();
+// The identity of a directory as it is now.
+platform::DirectoryIdentity identity_of(const std::string& directory) {
+    platform::Directory* opened = platform::open_directory(directory.c_str());
+    const platform::DirectoryIdentity identity =
+        opened != nullptr ? platform::directory_identity(opened) : platform::DirectoryIdentity{};
+    platform::close_directory(opened);
+    return identity;
+}
+
+// The identities of `base` and of each directory on the way from it to `file`.
+std::vector<platform::DirectoryIdentity> identities_down_to(std::string base, const std::string& file) {
+    std::vector<platform::DirectoryIdentity> levels{identity_of(base)};
+    for (std::size_t slash = file.find('/'); slash != std::string::npos; slash = file.find('/', slash + 1))
+        levels.push_back(identity_of(base + "/" + file.substr(0, slash)));
+    return levels;
 }
 
 // One chain through paths that share some directories and not others: names that begin
@@ -101,12 +110,13 @@ TEST(DirectoryChain, BaseMustStillBeTheDirectoryThatWasSearched) {
     ScratchDirectory root;
     make_file(root, "base/x");
     make_file(root, "base/s/z");
-    const platform::DirectoryIdentity searched = searched_identity(root / "base");
-    ASSERT_TRUE(searched.known);
+    const platform::DirectoryIdentity searched[] = {identity_of(root / "base"), identity_of(root / "base/s")};
+    ASSERT_TRUE(searched[0].known);
     Chain chain = new_chain();
     const auto remove = [&](const std::string& relative) {
         const std::string path = root / relative;
-        return platform::delete_file_below(path.c_str(), (root / "base").size(), chain.get(), &searched);
+        return platform::delete_file_below(path.c_str(), (root / "base").size(), chain.get(), searched,
+                                           relative == "base/x" ? 1 : 2);
     };
     fs::rename(root / "base", root / "moved");
     for (const char* file : {"base/x", "base/s/z"}) make_file(root, file);
@@ -122,6 +132,32 @@ TEST(DirectoryChain, BaseMustStillBeTheDirectoryThatWasSearched) {
     EXPECT_TRUE(remove("base/x"));
     EXPECT_TRUE(remove("base/s/z"));
     EXPECT_TRUE(fs::exists(root / "other/s/z"));
+}
+
+// Every directory on the way, not only the base, must still be the one the file was
+// found in: one moved into the place of any level, holding the same names, is refused and
+// nothing in it is removed; a count of identities that does not fit the path is refused.
+TEST(DirectoryChain, EveryDirectoryOnTheWayMustStillBeTheOneFound) {
+    ScratchDirectory root;
+    make_file(root, "base/a/b/x");
+    const std::vector<platform::DirectoryIdentity> found = identities_down_to(root / "base", "a/b/x");
+    const std::string path = root / "base/a/b/x";
+    const auto remove = [&](std::size_t count) {
+        return platform::delete_file_below(path.c_str(), (root / "base").size(), nullptr, found.data(), count);
+    };
+    EXPECT_FALSE(remove(2));
+    EXPECT_EQ(platform::SYSTEM_ERROR_INVALID_PARAMETER, platform::last_error());
+    for (const char* level : {"base", "base/a", "base/a/b"}) {
+        fs::rename(root / level, root / "aside");
+        make_file(root, "base/a/b/x");
+        EXPECT_FALSE(remove(found.size())) << level;
+        EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error()) << level;
+        EXPECT_TRUE(fs::exists(path)) << level;
+        fs::remove_all(root / level);
+        fs::rename(root / "aside", root / level);
+    }
+    EXPECT_TRUE(remove(found.size()));
+    EXPECT_FALSE(fs::exists(path));
 }
 
 #ifndef _WIN32

@@ -180,14 +180,17 @@ TEST(DirectorySearch, SearchesNestWithoutDisturbingEachOther) {
     EXPECT_EQ((std::vector<std::string>{"one/1.txt", "two/2.txt"}), seen);
 }
 
-// A reading lists names and kinds at once and takes details on request, anew each time.
+// An open directory is read once for names and kinds, and gives details on request, anew
+// each time, until the reading is released.
 TEST(DirectoryReading, ListsKindsAndTakesDetailsOnRequest) {
     ScratchDirectory dir;
     dir.write_file("a.obj", "123");
     dir.write_file("b.txt", "1234567");
     dir.make_directory("sub");
+    platform::Directory* opened = platform::open_directory(dir.path().c_str());
+    ASSERT_NE(nullptr, opened);
     platform::DirectoryReading reading;
-    ASSERT_TRUE(platform::read_directory(dir.path().c_str(), reading, platform::ReadIdentity::TAKE));
+    ASSERT_TRUE(platform::read_directory(opened, reading));
     std::vector<std::string> listed;
     for (std::size_t i = 0; i < reading.count(); ++i) listed.push_back(reading.name(i));
     ASSERT_EQ((std::vector<std::string>{".", "..", "a.obj", "b.txt", "sub"}), listed);  // NTFS sorts too
@@ -200,19 +203,18 @@ TEST(DirectoryReading, ListsKindsAndTakesDetailsOnRequest) {
     EXPECT_STREQ("b.txt", entry.name);
     EXPECT_EQ(7u, entry.size_low);
     EXPECT_EQ(platform::ATTRIBUTE_ARCHIVE, entry.attributes);
-    EXPECT_TRUE(reading.identity().known);
-    platform::DirectoryReading sub;
-    ASSERT_TRUE(platform::read_directory((dir / "sub").c_str(), sub, platform::ReadIdentity::TAKE));
-    EXPECT_FALSE(sub.identity().same_as(reading.identity()));
+    EXPECT_TRUE(platform::directory_identity(opened).known);
+    platform::Directory* sub = platform::open_directory_below(opened, "sub", reading.identity(4));
+    ASSERT_NE(nullptr, sub);
+    EXPECT_FALSE(platform::directory_identity(sub).same_as(platform::directory_identity(opened)));
+    EXPECT_EQ(!windows, reading.identity(4).same_as(platform::directory_identity(sub)));
+    platform::close_directory(sub);
     const platform::DirectoryReading copy = reading;
     EXPECT_STREQ("sub", copy.name(4));
-    EXPECT_TRUE(copy.identity().same_as(reading.identity()));
     platform::DirectoryReading from = copy;
     const platform::DirectoryReading moved = std::move(from);
-    EXPECT_TRUE(moved.identity().same_as(reading.identity()));
+    EXPECT_EQ(5u, moved.count());
     EXPECT_EQ(0u, from.count());
-    EXPECT_FALSE(from.identity().known);
-    reading.release();
     if (!windows) {  // Windows takes every detail with the names
         dir.write_file("a.obj", "12345");
         ASSERT_TRUE(reading.details(2, entry));
@@ -220,16 +222,37 @@ TEST(DirectoryReading, ListsKindsAndTakesDetailsOnRequest) {
         std::filesystem::remove(dir / "a.obj");
         EXPECT_FALSE(reading.details(2, entry));
         EXPECT_EQ(platform::SYSTEM_ERROR_FILE_NOT_FOUND, platform::last_error());
-        sub.release();
-        std::filesystem::remove_all(dir / "sub");
-        EXPECT_FALSE(sub.details(0, entry));
-        EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
+        reading.release();
+        EXPECT_FALSE(reading.details(3, entry));
+        EXPECT_EQ(platform::SYSTEM_ERROR_INVALID_HANDLE, platform::last_error());
     }
-    EXPECT_FALSE(platform::read_directory((dir / "missing").c_str(), reading));
+    platform::close_directory(opened);
+    EXPECT_EQ(nullptr, platform::open_directory((dir / "missing").c_str()));
     EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
-    EXPECT_EQ(0u, reading.count());
-    ASSERT_TRUE(platform::read_directory(windows ? "C:\\" : "/", reading));
+    platform::Directory* root = platform::open_directory(windows ? "C:\\" : "/");
+    ASSERT_TRUE(platform::read_directory(root, reading));
     for (std::size_t i = 0; i < reading.count(); ++i) EXPECT_FALSE(std::string(reading.name(i)) == "..");
+    platform::close_directory(root);
+}
+
+// A directory below another opens only as the very directory the reading found: not
+// another one put in its place, not a file, nothing missing.
+TEST(DirectoryReading, OpensBelowOnlyTheDirectoryThatWasFound) {
+    ScratchDirectory dir;
+    dir.make_directory("sub");
+    dir.make_directory("other");
+    dir.write_file("file");
+    platform::Directory* opened = platform::open_directory(dir.path().c_str());
+    platform::Directory* other = platform::open_directory((dir / "other").c_str());
+    const platform::DirectoryIdentity other_identity = platform::directory_identity(other);
+    platform::close_directory(other);
+    for (const char* name : {"file", "missing"}) {
+        EXPECT_EQ(nullptr, platform::open_directory_below(opened, name, {})) << name;
+        EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error()) << name;
+    }
+    EXPECT_EQ(nullptr, platform::open_directory_below(opened, "sub", other_identity));
+    EXPECT_EQ(platform::SYSTEM_ERROR_PATH_NOT_FOUND, platform::last_error());
+    platform::close_directory(opened);
 }
 
 TEST(DirectorySearch, RootHasNoDotEntries) {

@@ -55,7 +55,7 @@ std::string resolved(const std::string& specification, const std::string& direct
     String problems;
     List<std::int32_t> lines;
     std::int64_t total = -1;
-    List<FileOrigin> origins;
+    FileOrigins origins;
     List<SearchFailure> failures;
     Counted progress;
     resolve_file_spec(specification.c_str(), files, directory.c_str(), &problems, &lines, &total, flags, &origins,
@@ -64,10 +64,14 @@ std::string resolved(const std::string& specification, const std::string& direct
     Iterator<std::int32_t> line(&lines);
     for (const String& file : files)
         if (line.next()) out += std::to_string(*line.element) + " " + file.text() + "\n";
-    for (Iterator<FileOrigin> origin(&origins); origin.next();)
-        out += "origin " + std::to_string(origin.element->files) + " " + std::to_string(origin.element->base_length) +
-               " " + std::to_string(origin.element->searched.volume) + ":" +
-               std::to_string(origin.element->searched.file) + (origin.element->searched.known ? "\n" : "?\n");
+    FlatVector<platform::DirectoryIdentity> levels;
+    for (Iterator<FileOrigin> origin(&origins.runs); origin.next();) {
+        out += "origin " + std::to_string(origin.element->files) + " " + std::to_string(origin.element->base_length);
+        origins.levels(origin.element->directory, levels);
+        for (const platform::DirectoryIdentity& level : levels)
+            out += " " + std::to_string(level.volume) + ":" + std::to_string(level.file) + (level.known ? "" : "?");
+        out += "\n";
+    }
     for (Iterator<SearchFailure> failure(&failures); failure.next();)
         out += "failed " + std::string(failure.element->directory.text()) + " " +
                std::to_string(failure.element->error) + "\n";

@@ -141,29 +141,39 @@ TEST_F(ResolverTree, DuplicatesAreListedOnceAndCountedEachTime) {
     EXPECT_EQ((std::vector<std::int32_t>{0, 0, 0, 0}), got.lines);
 }
 
-// Each run of listed paths begins with the directory its pattern was searched in: the
-// origin says how long that is and which directory it was; a piece whose paths were all
-// dropped as duplicates leaves none behind.
-TEST_F(ResolverTree, OriginsNameTheDirectoryEachPatternWasSearchedIn) {
+// Each run of listed paths lies in one directory and begins with the directory its pattern
+// was searched in: the origin says how long that is and which directories the way down
+// from there was; a piece whose paths were all dropped as duplicates leaves none behind.
+TEST_F(ResolverTree, OriginsNameTheDirectoriesOnTheWayToEachRun) {
     PathList files;
-    List<FileOrigin> origins;
-    origins.append(FileOrigin{});
+    FileOrigins origins;
+    origins.runs.append(FileOrigin{});
     const std::string specification = "*.obj;*.obj;*.zzz\n " + native_relative("src/*.res") + " /S";
     resolve_file_spec(specification.c_str(), files, tree.path().c_str(), nullptr, nullptr, nullptr, WALK_RECURSE,
                       &origins);
     std::vector<std::int32_t> got;
-    std::vector<platform::DirectoryIdentity> searched;
-    for (Iterator<FileOrigin> walk(&origins); walk.next();) {
+    std::vector<std::vector<platform::DirectoryIdentity>> ways;
+    FlatVector<platform::DirectoryIdentity> levels;
+    for (Iterator<FileOrigin> walk(&origins.runs); walk.next();) {
         got.insert(got.end(), {walk.element->files, walk.element->base_length});
-        searched.push_back(walk.element->searched);
+        origins.levels(walk.element->directory, levels);
+        ways.emplace_back();
+        for (const platform::DirectoryIdentity& level : levels) ways.back().push_back(level);
     }
     const auto top = static_cast<std::int32_t>(tree.path().size());
     const auto src = static_cast<std::int32_t>(tree.native("src").size());
     EXPECT_EQ(4, files.count);
-    EXPECT_EQ((std::vector<std::int32_t>{2, top, 2, src}), got);
-    ASSERT_EQ(2u, searched.size());
-    EXPECT_TRUE(searched[0].known && searched[1].known);
-    EXPECT_FALSE(searched[0].same_as(searched[1]));
+    EXPECT_EQ((std::vector<std::int32_t>{1, top, 1, top, 1, src, 1, src}), got);
+    ASSERT_EQ(4u, ways.size());
+    const std::vector<std::size_t> depths = {1, 2, 1, 2};
+    for (std::size_t i = 0; i < ways.size(); ++i) {
+        ASSERT_EQ(depths[i], ways[i].size()) << i;
+        for (const platform::DirectoryIdentity& level : ways[i]) EXPECT_TRUE(level.known) << i;
+    }
+    EXPECT_TRUE(ways[0][0].same_as(ways[1][0]));  // the top
+    EXPECT_TRUE(ways[1][1].same_as(ways[2][0]));  // src, below the top and searched itself
+    EXPECT_FALSE(ways[0][0].same_as(ways[2][0]));
+    EXPECT_FALSE(ways[3][0].same_as(ways[3][1]));
 }
 
 // The pieces of a line are searched together, but each piece's messages still come in

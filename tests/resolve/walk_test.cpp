@@ -158,7 +158,9 @@ TEST(Walk, ProgressCountsDirectoriesAndListedFiles) {
     requests[0].pattern = tree.native("*.obj").c_str();
     requests[1].pattern = tree.native("*.txt").c_str();
     Counting progress;
-    collect_files_together(requests, 2, WALK_RECURSE, nullptr, &progress);
+    WalkShared shared;
+    shared.progress = &progress;
+    collect_files_together(requests, 2, WALK_RECURSE, shared);
     EXPECT_EQ(41, progress.directories);
     EXPECT_EQ(81, progress.files);
     EXPECT_EQ(2, progress.reports);
