@@ -14,10 +14,11 @@
 namespace rubo::platform {
 namespace {
 
-HeldHandle open_base(const std::string& base) {
-    HANDLE handle = win32::hold_directory(base.c_str());
+HeldHandle held(HANDLE handle) {
     return handle == INVALID_HANDLE_VALUE ? NO_HELD_HANDLE : reinterpret_cast<HeldHandle>(handle);
 }
+
+HeldHandle open_base(const std::string& base) { return held(win32::hold_directory(base.c_str())); }
 
 DirectoryIdentity identity_of(HeldHandle handle) { return win32::identity_of(reinterpret_cast<HANDLE>(handle)); }
 
@@ -29,30 +30,7 @@ std::size_t levels_to_hold() { return 64; }
 
 HeldHandle open_below(HeldHandle, const std::string& path, std::size_t) {
     WideText wide;
-    if (!win32::system_path(path.c_str(), wide)) return NO_HELD_HANDLE;
-    HANDLE handle = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        // What is missing is a directory on the way.
-        if (GetLastError() == ERROR_FILE_NOT_FOUND) SetLastError(ERROR_PATH_NOT_FOUND);
-        return NO_HELD_HANDLE;
-    }
-    // The handle is asked first. The name is asked as well, once the handle holds the
-    // entry in place: where opening the reparse point itself is not honoured, the handle
-    // shows the link's target, while the name's attributes still show the link.
-    BY_HANDLE_FILE_INFORMATION information;
-    const bool read = GetFileInformationByHandle(handle, &information) != 0;
-    const DWORD attributes = information.dwFileAttributes;
-    const DWORD named = read ? GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
-    const auto plain_directory = [](DWORD bits) {
-        return (bits & FILE_ATTRIBUTE_DIRECTORY) != 0 && (bits & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-    };
-    if (read && named != INVALID_FILE_ATTRIBUTES && plain_directory(attributes) && plain_directory(named))
-        return reinterpret_cast<HeldHandle>(handle);
-    const DWORD error = read ? ERROR_PATH_NOT_FOUND : GetLastError();
-    CloseHandle(handle);
-    SetLastError(error);
-    return NO_HELD_HANDLE;
+    return win32::system_path(path.c_str(), wide) ? held(win32::hold_plain_directory(wide)) : NO_HELD_HANDLE;
 }
 
 bool remove_file(HeldHandle, const char* path, const char*) {

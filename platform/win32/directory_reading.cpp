@@ -1,9 +1,9 @@
-// Directory readings through KERNEL32: the system is asked for every entry ("*"), and
-// gives each one's details with it, so a reading holds nothing open once it is made.
-//
-// A reading that is to know which directory it read holds that directory, not sharing
-// deletion, while the listing starts: the directory whose identity it takes is the one
-// it reads.
+// Open directories and their readings through KERNEL32. A directory is held by a handle
+// that does not share deletion, so that while it is open it can be neither renamed nor
+// removed, and is known by its full path in the long form: a directory below it is opened
+// by that path and its own name, refusing a reparse point, and a directory is read by
+// its path. The system is asked for every entry ("*") and gives each one's details with
+// it, so a reading needs nothing open once it is made.
 
 #include <windows.h>
 
@@ -21,6 +21,12 @@
 
 namespace rubo::platform {
 
+struct Directory {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DirectoryIdentity identity;
+    WideText path;  // full, in the form the system takes as it stands
+};
+
 struct DirectoryReading::Data {
     struct Entry {
         std::size_t name = 0;  // offsets of the zero-terminated names in `names`
@@ -29,6 +35,11 @@ struct DirectoryReading::Data {
     };
     std::string names;
     std::vector<Entry> entries;
+    bool detailed = false;  // details are given from read_directory on until release(), as on POSIX systems
+
+    Data() = default;
+    Data(const Data& other) : names(other.names), entries(other.entries) {}
+    Data& operator=(const Data&) = delete;
 
     const char* text(std::size_t offset) const { return names.data() + offset; }
     // Keeps a name the system gave, as WTF-8, and answers where it begins.
@@ -42,20 +53,38 @@ struct DirectoryReading::Data {
 
 namespace {
 
-// What the system is asked for: every entry of the directory.
-bool system_pattern(const char* directory, WideText& wide) {
-    std::string pattern = directory != nullptr ? directory : "";
-    const char last = pattern.empty() ? ':' : pattern.back();
-    pattern += last == '\\' || last == '/' || last == ':' ? "*" : "\\*";
-    return win32::system_path(pattern.c_str(), wide);
+// `path` with `name` after it, one separator between them.
+WideText path_below(const WideText& path, const WideText& name) {
+    WideText below = path;
+    if (below.empty() || (below.back() != L'\\' && below.back() != L'/')) below += L'\\';
+    return below + name;
 }
 
-// Takes the entries of a started listing until its end.
-void take_entries(HANDLE listing, WIN32_FIND_DATAW& data, DirectoryReading::Data& reading) {
+// Whether `name` names one entry of a directory, and nothing but that: no separator, no
+// stream (after a colon), neither "." nor "..".
+bool one_name(const char* name) {
+    return name[0] != '\0' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 &&
+           std::strpbrk(name, "\\/:") == nullptr;
+}
+
+// A directory held by `handle`, its path taken over; null with the last error kept when
+// the handle is none.
+Directory* held(HANDLE handle, WideText&& path) {
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    return new Directory{handle, win32::identity_of(handle), std::move(path)};
+}
+
+// Takes the entries of a started listing to its end, and ends it. False with the
+// system's error when the listing fails before its end.
+bool take_entries(HANDLE listing, WIN32_FIND_DATAW& data, DirectoryReading::Data& reading) {
     do {
         reading.entries.push_back(
             {reading.keep(data.cFileName), reading.keep(data.cAlternateFileName), win32::details_of(data)});
     } while (FindNextFileW(listing, &data));
+    const DWORD error = GetLastError();
+    FindClose(listing);
+    SetLastError(error);
+    return error == ERROR_NO_MORE_FILES;
 }
 
 }  // namespace
@@ -76,7 +105,14 @@ EntryKind DirectoryReading::kind(std::size_t index) const {
     return (attributes & ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::DIRECTORY : EntryKind::OTHER;
 }
 
+// A listing does not tell which directory an entry is.
+DirectoryIdentity DirectoryReading::identity(std::size_t) const { return {}; }
+
 bool DirectoryReading::details(std::size_t index, DirectoryEntry& entry) {
+    if (!data_->detailed) {
+        set_last_error(SYSTEM_ERROR_INVALID_HANDLE);
+        return false;
+    }
     const Data::Entry& found = data_->entries[index];
     static_cast<EntryDetails&>(entry) = found.details;
     // A name the system gave takes at most three bytes for each of its units, which the
@@ -86,34 +122,59 @@ bool DirectoryReading::details(std::size_t index, DirectoryEntry& entry) {
     return true;
 }
 
-void DirectoryReading::release() {}
+void DirectoryReading::release() {
+    if (data_ != nullptr) data_->detailed = false;
+}
 
-bool read_directory(const char* directory, DirectoryReading& reading, ReadIdentity identity) {
-    reading = DirectoryReading{};
+Directory* open_directory(const char* path) {
     WideText wide;
-    if (!system_pattern(directory, wide)) return false;
+    if (!win32::full_directory_path(path, wide)) return nullptr;
+    return held(win32::hold_directory(wide), std::move(wide));
+}
+
+Directory* open_directory_below(Directory* parent, const char* name, const DirectoryIdentity& expected) {
+    WideText wide_name;
+    if (!win32::wide_text(name, wide_name)) return nullptr;
+    if (!one_name(name)) {
+        set_last_error(SYSTEM_ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    WideText path = path_below(parent->path, wide_name);
+    Directory* directory = held(win32::hold_plain_directory(path), std::move(path));
+    if (directory == nullptr || !expected.known || expected.same_as(directory->identity)) return directory;
+    // Another directory than the one read there: not the way down.
+    close_directory(directory);
+    set_last_error(SYSTEM_ERROR_PATH_NOT_FOUND);
+    return nullptr;
+}
+
+DirectoryIdentity directory_identity(const Directory* directory) { return directory->identity; }
+
+// Handles are limited by memory alone; this many held directories cost little of it.
+std::uint32_t directories_to_hold() { return 256; }
+
+void close_directory(Directory* directory) {
+    if (directory == nullptr) return;
+    CloseHandle(directory->handle);
+    delete directory;
+}
+
+bool read_directory(Directory* directory, DirectoryReading& reading) {
+    reading = DirectoryReading{};
     DirectoryReading fresh;
     fresh.data_ = new DirectoryReading::Data;
-    HANDLE held = INVALID_HANDLE_VALUE;
-    if (identity == ReadIdentity::TAKE) {
-        held = win32::hold_directory(directory != nullptr ? directory : "");
-        if (held == INVALID_HANDLE_VALUE) return false;
-        fresh.identity_ = win32::identity_of(held);
-    }
     WIN32_FIND_DATAW data;
-    HANDLE listing = FindFirstFileW(wide.c_str(), &data);
-    const DWORD error = GetLastError();
-    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
-    if (listing == INVALID_HANDLE_VALUE) {
-        // A drive's root may hold nothing at all, not even "." and "..".
-        if (error != ERROR_FILE_NOT_FOUND) {
-            SetLastError(error);
-            return false;
-        }
-    } else {
-        take_entries(listing, data, *fresh.data_);
-        FindClose(listing);
+    HANDLE listing = FindFirstFileW(path_below(directory->path, L"*").c_str(), &data);
+    // A drive's root may hold nothing at all, not even "." and "..".
+    const bool read = listing != INVALID_HANDLE_VALUE ? take_entries(listing, data, *fresh.data_)
+                                                      : GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (!read) {
+        const DWORD error = GetLastError();
+        fresh = DirectoryReading{};
+        SetLastError(error);
+        return false;
     }
+    fresh.data_->detailed = true;
     reading = std::move(fresh);
     return true;
 }

@@ -11,7 +11,9 @@
 
 using namespace rubo;
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -271,6 +273,36 @@ TEST(DirectorySearch, ReportsGeneratedShortNames) {
     ASSERT_EQ(1u, entries.size());
     EXPECT_STRNE("", entries[0].short_name);
     EXPECT_STRNE("x.objx", entries[0].short_name);
+}
+
+// A directory held open, by an open Directory or by a deletion chain, can be neither
+// renamed nor removed meanwhile, so that no other directory or link takes its place.
+TEST(WindowsDirectory, HeldDirectoryCanBeNeitherRenamedNorRemoved) {
+    ScratchDirectory dir;
+    dir.make_directory("top/sub");
+    dir.make_directory("top/empty");
+    dir.write_file("top/sub/x");
+    const std::filesystem::path top = dir / "top", sub = dir / "top/sub", unused = dir / "top/empty";
+    const std::filesystem::path moved = dir / "moved";
+    const auto movable = [&moved](const std::filesystem::path& from) {
+        return MoveFileW(from.c_str(), moved.c_str()) && MoveFileW(moved.c_str(), from.c_str());
+    };
+    platform::Directory* held = platform::open_directory(top.string().c_str());
+    ASSERT_NE(nullptr, held);
+    platform::Directory* below = platform::open_directory_below(held, "sub", {});
+    platform::Directory* empty = platform::open_directory_below(held, "empty", {});
+    ASSERT_TRUE(below != nullptr && empty != nullptr);
+    EXPECT_FALSE(movable(top));
+    EXPECT_FALSE(movable(sub));
+    EXPECT_FALSE(RemoveDirectoryW(unused.c_str()));
+    for (platform::Directory* directory : {held, below, empty}) platform::close_directory(directory);
+    EXPECT_TRUE(movable(sub));
+    platform::DirectoryChain* chain = platform::new_directory_chain();
+    EXPECT_TRUE(platform::delete_file_below((dir / "top/sub/x").c_str(), top.string().size(), chain));
+    EXPECT_FALSE(movable(sub));
+    platform::free_directory_chain(chain);
+    EXPECT_TRUE(movable(sub));
+    EXPECT_TRUE(RemoveDirectoryW(unused.c_str()));
 }
 
 #else
