@@ -214,6 +214,16 @@ void hold_search() {
     while (marker != nullptr && platform::get_file_attributes(marker) != platform::ATTRIBUTES_INVALID)
         platform::sleep_milliseconds(1);
 }
+
+// Test builds only: RUBO_OVERFLOW_STACK set makes a run that holds the console recurse
+// until its stack runs out. Each frame holds a volatile array that it reads after the
+// call, so that the recursion can be neither dropped nor turned into a loop.
+int overflow_stack() {
+    volatile char frame[1024];
+    frame[0] = 1;
+    if (frame[0] == 0) return 0;
+    return overflow_stack() + frame[0];
+}
 #endif
 
 // Appends a count line of the summary, unless the count is 0.
@@ -299,6 +309,9 @@ int delete_specified(const char* argument) {
     // Keys are taken before the search, so that a Ctrl+C while it runs is a key press
     // like any other instead of the end of the process.
     platform::take_console();
+#ifdef RUBO_FAULT_INJECTION
+    if (std::getenv("RUBO_OVERFLOW_STACK") != nullptr) overflow_stack();
+#endif
     Found found;
     search(argument, found);
 #ifdef RUBO_FAULT_INJECTION

@@ -8,13 +8,21 @@
 // and reads no keys there. Ctrl+C (SIGINT) is caught and becomes a pending key 3;
 // Escape arrives as the byte 27, and an escape sequence (an arrow key, say) is one key
 // press that is dropped. Without a terminal the bytes of standard input are the keys.
+//
+// The handlers of the ending signals run on a stack of their own in the thread that
+// takes the console, so that a stack overflow there (a SIGSEGV with no stack left to
+// handle it on) gives the terminal back too. Other threads get none (a new thread has
+// no alternate stack): a signal they handle runs on their own stack, which serves as
+// long as they do not recurse deeply.
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <iterator>
@@ -93,9 +101,11 @@ void end_on_signal(int signal_number) {
 
 void stop_on_signal(int signal_number);
 
+// Every handler is put on the alternate stack where the thread that takes it has one.
 void install(int signal_number, void (*handler)(int), struct sigaction* previous) {
     struct sigaction action {};
     action.sa_handler = handler;
+    action.sa_flags = SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     sigaction(signal_number, &action, previous);
 }
@@ -126,6 +136,20 @@ void take_over(int signal_number, void (*handler)(int), struct sigaction* previo
         install(signal_number, handler, previous);
 }
 
+// Gives the calling thread an alternate signal stack, unless it has one already (a
+// sanitizer's, say). SIGSTKSZ need not be a constant, and may exceed the usual size.
+void give_alternate_stack() {
+    stack_t current;
+    if (sigaltstack(nullptr, &current) != 0 || (current.ss_flags & SS_DISABLE) == 0) return;
+    const std::size_t size = std::max<std::size_t>(64 * 1024, SIGSTKSZ);
+    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return;
+    stack_t alternate{};
+    alternate.ss_sp = memory;
+    alternate.ss_size = size;
+    if (sigaltstack(&alternate, nullptr) != 0) munmap(memory, size);
+}
+
 void start_console() {
     started = true;
     take_over(SIGINT, note_interrupt, nullptr);
@@ -141,6 +165,7 @@ void start_console() {
     key_settings.c_lflag |= NOFLSH;
     key_settings.c_cc[VMIN] = 1;
     key_settings.c_cc[VTIME] = 0;
+    give_alternate_stack();
     for (std::size_t i = 0; i < std::size(ending_signals); ++i)
         take_over(ending_signals[i], end_on_signal, &previous_actions[i]);
     take_over(SIGTSTP, stop_on_signal, nullptr);

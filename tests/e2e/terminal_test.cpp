@@ -198,6 +198,19 @@ TEST(Terminal, StatusLineOfALongSearchIsErasedAndChangesNoOutput) {
     EXPECT_EQ(40u, tree.files().size());
 }
 
+// A run that dies of a stack overflow (the test build recurses without end once it holds
+// the console) gives the terminal back all the same, and still dies of the signal.
+TEST(Terminal, StackOverflowGivesTheTerminalBack) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer gives the thread a signal stack of its own and ends the run with its report";
+#endif
+    TempTree tree;
+    TerminalRun run(tool_path() + "_fault", {"*.obj"}, tree.path(), {.environment = {"RUBO_OVERFLOW_STACK=1"}});
+    ASSERT_TRUE(run.started());
+    EXPECT_EQ(128 + SIGSEGV, run.finish().exit_code);
+    EXPECT_TRUE(run.line_editing());
+}
+
 // Started in the background, the run leaves the terminal alone, is not stopped for it
 // and reads no keys: the prompt is declined.
 TEST_F(AtPrompt, BackgroundRunIsNeverStoppedAndDeclinesThePrompt) {
