@@ -312,7 +312,7 @@ struct ReadAhead::Pool {
                 }
                 if (attempt == 1) done.wait(held_lock, [this] { return started - idle == 0; });
                 let_go(0);
-                most_held = most_held > 1 ? most_held / 2 : 1;
+                most_held /= 2;
             }
             opened = open_job(job);
         }

@@ -235,6 +235,34 @@ TEST(HostileDepth, LowDescriptorLimitFailsNoFile) {
     EXPECT_EQ(Files{}, tree.files());
 }
 
+// A wide tree read ahead by several threads under a descriptor limit that leaves room for
+// a few directories at once: it is listed whole, as one thread lists it, and deleted whole.
+TEST(HostileDepth, LowDescriptorLimitLeavesNoDirectoryUnsearched) {
+    TempTree tree;
+    for (int a = 0; a < 5; ++a)
+        for (int b = 0; b < 5; ++b)
+            for (int c = 0; c < 5; ++c)
+                tree.file("w" + std::to_string(a) + "/w" + std::to_string(b) + "/w" + std::to_string(c) + "/x.obj");
+    const auto limited = [&](const std::vector<std::string>& arguments, const char* threads) {
+        ProgramRun program{tool_path(), arguments, "", tree.path()};
+        program.prepare = [threads] {
+            const rlimit low{10, 10};
+            if (setrlimit(RLIMIT_NOFILE, &low) != 0 || setenv("RUBO_THREADS", threads, 1) != 0) _exit(125);
+        };
+        return run_program(program);
+    };
+    const ChildResult alone = limited({"-n", "*.obj"}, "1");
+    EXPECT_EQ(0, alone.exit_code);
+    EXPECT_NE(std::string::npos, alone.output.find("125 files would be deleted"));
+    const ChildResult together = limited({"-n", "*.obj"}, "9");
+    EXPECT_EQ(alone.output, together.output);
+    EXPECT_EQ("", alone.errors + together.errors);
+    const ChildResult run = limited({"*.obj"}, "9");
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_NE(std::string::npos, run.output.find("125 files deleted successfully"));
+    EXPECT_EQ(Files{}, tree.files());
+}
+
 TEST(HostileNames, LineEndsAndBytesThatAreNoTextAreListedAsTheyAre) {
     TempTree tree;
     const Files names{"a\nb.obj", "c\r\n.obj", "\xff\xfe.obj", "\x1b[2J.obj", "tab\t.obj", "%n%n%n%n.obj"};
