@@ -127,11 +127,18 @@ bool place_entries(int directory, ReadIdentity asked, DirectoryReading::Data& re
 }
 
 // Reads every entry of the open directory whose name fits a DirectoryEntry, sorted. False
-// with the error recorded when the directory cannot be searched.
+// with the error recorded when the directory cannot be searched, also when its reading
+// fails part way: the names read until then are not the whole directory.
 bool read_entries(ReadIdentity asked, DirectoryReading::Data& reading, DirectoryIdentity& identity) {
     ino_t dot_numbers[2] = {0, 0};
     bool dots[2] = {false, false};
-    while (const dirent* found = readdir(reading.stream)) {
+    for (;;) {
+        errno = 0;  // readdir answers null both at the end and on failure; only errno tells
+        const dirent* found = readdir(reading.stream);
+        if (found == nullptr) {
+            if (errno != 0) return posix::fail_with_errno();
+            break;
+        }
         std::size_t length = std::strlen(found->d_name);
         if (length >= sizeof DirectoryEntry::name) continue;
         const int rank = rank_of(found->d_name);

@@ -50,12 +50,15 @@ bool system_pattern(const char* directory, WideText& wide) {
     return win32::system_path(pattern.c_str(), wide);
 }
 
-// Takes the entries of a started listing until its end.
-void take_entries(HANDLE listing, WIN32_FIND_DATAW& data, DirectoryReading::Data& reading) {
+// Takes the entries of a started listing until its end. False with the system's error
+// when the listing fails before its end: the entries taken until then are not the
+// whole directory.
+bool take_entries(HANDLE listing, WIN32_FIND_DATAW& data, DirectoryReading::Data& reading) {
     do {
         reading.entries.push_back(
             {reading.keep(data.cFileName), reading.keep(data.cAlternateFileName), win32::details_of(data)});
     } while (FindNextFileW(listing, &data));
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 }  // namespace
@@ -111,8 +114,13 @@ bool read_directory(const char* directory, DirectoryReading& reading, ReadIdenti
             return false;
         }
     } else {
-        take_entries(listing, data, *fresh.data_);
+        const bool whole = take_entries(listing, data, *fresh.data_);
+        const DWORD failure = GetLastError();
         FindClose(listing);
+        if (!whole) {
+            SetLastError(failure);
+            return false;
+        }
     }
     reading = std::move(fresh);
     return true;
