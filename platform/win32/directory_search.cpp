@@ -43,7 +43,8 @@ bool system_pattern(const char* pattern, const char* name_pattern, WideText& wid
 std::string text_of(const wchar_t* name) { return wtf8_from_wide(name, std::wcslen(name)); }
 
 // Moves on from the entry in `data` (which is looked at first when `current` is set)
-// to the first one whose long name matches; false at the end.
+// to the first one whose long name matches; false at the end (last error 18) and when
+// the listing fails (another number).
 bool find_match(Search& search, WIN32_FIND_DATAW& data, bool current) {
     for (;;) {
         if (current && wildcard_match(search.name_pattern.c_str(), text_of(data.cFileName).c_str(), Case::INSENSITIVE))
@@ -78,8 +79,11 @@ Search* find_first(const char* pattern, DirectoryEntry& entry, FindDetail) {
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     Search* search = new Search{handle, name_pattern};
     if (!find_match(*search, data, true)) {
+        // Only a listing that reached its end found no match; one that failed on the way
+        // is a directory that cannot be searched.
+        const DWORD error = GetLastError();
         find_close(search);
-        set_last_error(SYSTEM_ERROR_FILE_NOT_FOUND);
+        set_last_error(error == ERROR_NO_MORE_FILES ? SYSTEM_ERROR_FILE_NOT_FOUND : error);
         return nullptr;
     }
     fill(entry, data);

@@ -12,6 +12,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -194,6 +197,53 @@ TEST(OutputFailure, OutputCutShortAtAnyByteStopsBeforeTheNextDeletion) {
         expect_deleted_only_when_told(tree, output, context, true);
     }
 }
+
+#ifdef __linux__
+// The reading of one directory fails part way with EIO (a library preloaded into the
+// tool makes it so): the directory contributes nothing, not even what was read before
+// the failure, and is named on standard error; the run lists and deletes its sibling's
+// files and ends with 4, with one reading thread and with several.
+TEST(ReadFailure, ADirectoryWhoseReadingFailsPartWayContributesNothing) {
+    const std::vector<std::string> failing{"bad/1.obj", "bad/2.obj", "bad/3.obj", "bad/4.obj", "bad/deep/5.obj"};
+    TempTree tree;
+    const std::string preload = tool_path().substr(0, tool_path().rfind('/') + 1) + "librubo_read_failure.so";
+    for (const char* threads : {"1", ""}) {
+        for (const bool dry : {true, false}) {
+            const std::string context =
+                std::string(dry ? "dry run, threads " : "run, threads ") + (*threads ? threads : "default");
+            for (const std::string& name : failing) tree.file(name, 10);
+            tree.file("good/a.obj", 1);
+            tree.file("good/b.obj", 2);
+            ProgramRun run{tool_path(),
+                           dry ? std::vector<std::string>{"-n", "*.obj"} : std::vector<std::string>{"*.obj"}, "",
+                           tree.path()};
+            run.prepare = [&] {
+                // The library comes before the address sanitizer's, which it would refuse.
+                const char* options = std::getenv("ASAN_OPTIONS");
+                setenv("ASAN_OPTIONS", (std::string(options ? options : "") + ":verify_asan_link_order=0").c_str(), 1);
+                setenv("LD_PRELOAD", preload.c_str(), 1);
+                setenv("RUBO_FAIL_READING", tree.native("bad").c_str(), 1);
+                if (*threads != '\0')
+                    setenv("RUBO_THREADS", threads, 1);
+                else
+                    unsetenv("RUBO_THREADS");
+            };
+            const ChildResult result = run_program(run);
+            EXPECT_EQ(4, result.exit_code) << context;
+            const std::string listed =
+                dry ? "Would delete " + tree.native("good/a.obj") + "\r\nWould delete " + tree.native("good/b.obj") +
+                          "\r\n\r\n2 files would be deleted\r\n" + "Total size of file specification: 3 bytes\r\n"
+                    : deleting(tree.native("good/a.obj")) + deleting(tree.native("good/b.obj")) + summary(2, 0, "3");
+            EXPECT_EQ(banner + listed, result.output) << context;
+            EXPECT_EQ("rubo: cannot search " + tree.native("bad") + ": " + std::strerror(EIO) + "\n", result.errors)
+                << context;
+            std::vector<std::string> left = failing;
+            if (dry) left.insert(left.end(), {"good/a.obj", "good/b.obj"});
+            EXPECT_EQ(left, tree.files()) << context;
+        }
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace rubo::test
