@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e/terminal.h"
@@ -154,6 +157,42 @@ TEST(HostileRaces, SearchedDirectoryOrOneAboveExchangedDeletesNothingElsewhere) 
     }
 }
 
+// Another directory moved into the place of a directory below the searched one while the
+// prompt waits, at any level, holding files of the same names: none of its files is
+// deleted, every listed file at or below that place fails, the files above it go, and the
+// directory moved aside keeps its files.
+TEST(HostileRaces, DirectoryMovedInBelowTheSearchedOneLosesNothing) {
+    for (const std::string exchanged : {"s", "s/t"}) {
+        SCOPED_TRACE(exchanged);
+        TempTree tree;
+        TempTree outside;
+        const std::vector<std::string> files = {"x.obj", "s/a.obj", "s/t/b.obj"};
+        std::string expected = banner + no_match(tree.native("*.zzz")) + prompt + "\r\n\r\n";
+        int failed = 0;
+        for (const std::string& file : files) {
+            tree.file(file, 1);
+            const bool below = file.compare(0, exchanged.size() + 1, exchanged + "/") == 0;
+            if (below) outside.file("other/" + file.substr(exchanged.size() + 1));
+            expected += deleting(tree.native(file), !below);
+            failed += below;
+        }
+        PromptRun run(tool_path(), {"*.zzz;*.obj"}, tree.path());
+        ASSERT_TRUE(run.wait_for_output(prompt));
+        std::filesystem::rename(tree.native(exchanged), tree.native(exchanged + ".moved"));
+        std::filesystem::rename(outside.native("other"), tree.native(exchanged));
+        run.type("y");
+        const ChildResult result = run.finish();
+        EXPECT_EQ(4, result.exit_code);
+        EXPECT_EQ(expected + summary(3 - failed, failed, "3"), result.output);
+        for (const std::string& file : files) {
+            if (file.compare(0, exchanged.size() + 1, exchanged + "/") != 0) continue;
+            const std::string rest = file.substr(exchanged.size());
+            EXPECT_TRUE(tree.exists(exchanged + rest)) << "moved in: " << rest;
+            EXPECT_TRUE(tree.exists(exchanged + ".moved" + rest)) << "moved aside: " << rest;
+        }
+    }
+}
+
 #ifndef _WIN32
 // ---- POSIX: names may hold any byte but '/' and zero; links, permissions, races.
 
@@ -182,6 +221,37 @@ TEST(HostileRaces, LaterLineDirectoryExchangedWhileEarlierLinesAreDeleted) {
                   summary(many, 2, "0"),
               result.output);
     EXPECT_EQ((Files{"deep/y.obj", "x.obj"}), outside.files());
+}
+
+// A subdirectory and a link to a directory outside exchanged over and over while the walk
+// reads the tree: whatever moment the walk meets, it never lists a file from outside, with
+// one thread and with several, near the top and deep down.
+TEST(HostileRaces, SubdirectoryExchangedForALinkWhileTheWalkReadsIsNeverEntered) {
+    for (const std::string parent : {"", "a/b/"})
+        for (const char* threads : {"1", "4"}) {
+            SCOPED_TRACE(parent + " with " + threads + " threads");
+            TempTree tree;
+            TempTree outside;
+            outside.file("victim.o");
+            tree.file(parent + "z/own.o");
+            for (int i = 0; i < 20; ++i) tree.file(parent + "w" + std::to_string(i) + "/x.o");
+            const std::string z = tree.native(parent + "z");
+            const std::string link = tree.native(parent + "zlink");
+            ASSERT_EQ(0, symlink(outside.path().c_str(), link.c_str()));
+            std::atomic<bool> stop{false};
+            std::thread exchanger([&] {
+                while (!stop) renameat2(AT_FDCWD, z.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE);
+            });
+            int entered = 0;
+            for (int round = 0; round < 150; ++round) {
+                ProgramRun program{tool_path(), {"-n", "*.o"}, "", tree.path()};
+                program.prepare = [threads] { setenv("RUBO_THREADS", threads, 1); };
+                entered += run_program(program).output.find("victim") != std::string::npos;
+            }
+            stop = true;
+            exchanger.join();
+            EXPECT_EQ(0, entered);
+        }
 }
 
 // Mount points found by the walk are not entered, a bind mount of a directory of the same
@@ -214,6 +284,36 @@ TEST(HostileMounts, MountPointsAreNotEntered) {
     EXPECT_EQ(Files{"c.obj"}, outside.files());
 }
 
+// A directory of the tree mounted over (a bind mount of a directory outside, holding a file
+// of the same name) while the prompt waits, in a private mount namespace of a child of
+// the test, which runs the tool there: the file fails and the one outside stays. Answers
+// 77 where no such namespace can be made, else the number of checks that failed.
+RUBO_CHILD(bind_mount_at_prompt) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 77;
+    TempTree tree;
+    TempTree outside;
+    tree.file("x.obj", 1);
+    tree.file("sub/a.obj", 1);
+    outside.file("a.obj");
+    PromptRun run(tool_path(), {"*.zzz;*.obj"}, tree.path());
+    if (!run.wait_for_output(prompt)) return 100;
+    if (mount(outside.path().c_str(), tree.native("sub").c_str(), nullptr, MS_BIND, nullptr) != 0) return 77;
+    run.type("y");
+    const ChildResult result = run.finish();
+    const std::string expected = banner + no_match(tree.native("*.zzz")) + prompt + "\r\n\r\n" +
+                                 deleting(tree.native("x.obj")) + deleting(tree.native("sub/a.obj"), false) +
+                                 summary(1, 1, "2");
+    const int failures = (result.exit_code != 4) + (result.output != expected) + !outside.exists("a.obj");
+    umount(tree.native("sub").c_str());
+    return failures + (tree.exists("sub/a.obj") ? 0 : 1);
+}
+
+TEST(HostileMounts, DirectoryMountedOverWhileThePromptWaitsLosesNothing) {
+    const ChildResult run = run_child("bind_mount_at_prompt");
+    if (run.exit_code == 77) GTEST_SKIP() << "no private mount namespace can be made here";
+    EXPECT_EQ(0, run.exit_code) << run.output;
+}
+
 // A descriptor limit far below the depth of the tree fails no file.
 TEST(HostileDepth, LowDescriptorLimitFailsNoFile) {
     TempTree tree;
@@ -239,10 +339,11 @@ TEST(HostileDepth, LowDescriptorLimitFailsNoFile) {
 // a few directories at once: it is listed whole, as one thread lists it, and deleted whole.
 TEST(HostileDepth, LowDescriptorLimitLeavesNoDirectoryUnsearched) {
     TempTree tree;
-    for (int a = 0; a < 5; ++a)
-        for (int b = 0; b < 5; ++b)
-            for (int c = 0; c < 5; ++c)
-                tree.file("w" + std::to_string(a) + "/w" + std::to_string(b) + "/w" + std::to_string(c) + "/x.obj");
+    for (int number = 0; number < 125; ++number) {
+        char file[32];
+        std::snprintf(file, sizeof file, "w%d/w%d/w%d/x.obj", number / 25, number / 5 % 5, number % 5);
+        tree.file(file);
+    }
     const auto limited = [&](const std::vector<std::string>& arguments, const char* threads) {
         ProgramRun program{tool_path(), arguments, "", tree.path()};
         program.prepare = [threads] {
