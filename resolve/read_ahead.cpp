@@ -412,17 +412,21 @@ struct ReadAhead::Pool {
             held_lock.lock();
             ++idle;
             if (!read) {
-                // Given back: it waits again, and no more workers read at once than do now.
+                // Given back: it waits again (unless the walk dropped it meanwhile), and no
+                // more workers read at once than do now.
                 job->state = ReadJob::State::PENDING;
-                job->waiting = true;
-                waiting.append(job);
                 allowed = started - idle;
-            }
-            if (read && job->abandoned) {
+                if (job->abandoned) {
+                    discard(job);
+                } else {
+                    job->waiting = true;
+                    waiting.append(job);
+                }
+            } else if (job->abandoned) {
                 job->state = ReadJob::State::DONE;
                 job->taken = true;
                 discard(job);
-            } else if (read) {
+            } else {
                 job->state = ReadJob::State::DONE;
                 entries_ahead += job->read.reading.count();
                 push_children(*job);
