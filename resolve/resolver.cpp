@@ -154,6 +154,22 @@ struct Resolution {
         prepared.walk->pattern = std::move(piece);
     }
 
+    // A piece walked recursively from a file system's root searches the whole of it: that
+    // is reported first among the piece's messages. A piece without a file name is not
+    // searched at all.
+    void report_root_search(const Piece& piece) {
+        if (piece.walk == nullptr) return;
+        String searched(piece.walk->pattern);
+        if (!searched.remove_suffix(" /s") && (flags & WALK_RECURSE) == 0) return;
+        if (file_name_part(searched.text()).length() == 0) return;
+        const String root = root_named_by(directory_part(searched.text()).text());
+        if (root.length() == 0) return;
+        String closing("searches the whole of \"");
+        closing.append(root);
+        closing.append("\".\r\n");
+        report(piece.walk->pattern, closing.text());
+    }
+
     // Reports a piece, or adds what its walk found.
     void finish_piece(Piece& piece) {
         if (piece.walk == nullptr) return report(piece.not_absolute, "is not an absolute path.\r\n");
@@ -186,7 +202,10 @@ struct Resolution {
         collect_files_together(line_pieces.walks.items, line_pieces.walk_count, flags & walk_flags,
                                failures != nullptr ? &met : nullptr, progress);
         for (SearchFailure& failure : met) note_failure(failure);
-        for (Piece& piece : line_pieces.pieces) finish_piece(piece);
+        for (Piece& piece : line_pieces.pieces) {
+            report_root_search(piece);
+            finish_piece(piece);
+        }
     }
 };
 

@@ -11,7 +11,9 @@
 //
 // Files are listed line by line, pattern by pattern from left to right, each pattern
 // in the walk's order; the first occurrence of a path wins. Problems become messages
-// in the problem text, each ending in "\r\n"; none of them stops the resolution.
+// in the problem text, each ending in "\r\n"; none of them stops the resolution. A piece
+// that is searched recursively from a file system's root (root_named_by) is a problem
+// too: it searches the whole of it.
 
 #include <cstdint>
 

@@ -247,6 +247,22 @@ TEST_F(ResolverTree, LongPieceIsReportedWhole) {
     EXPECT_EQ(message(tree.native(piece), no_match), run(piece, RESOLVE_NO_LINE_NUMBERS).problems);
 }
 
+// A recursive search from a root is reported first among its piece's messages. The root is
+// reached through a missing directory (on Windows, a missing drive's): nothing is searched.
+TEST_F(ResolverTree, SearchOfARootIsReportedFirst) {
+#ifdef _WIN32
+    std::string root = "Z:\\", piece = "Z:\\*.zzz";
+    for (std::error_code error; std::filesystem::exists(root, error);) piece[0] = --root[0];
+#else
+    const std::string root = "/", piece = "/" + std::filesystem::path(tree.path()).filename().string() + "/../*.zzz";
+#endif
+    const std::string whole = "searches the whole of \"" + root + "\".\r\n";
+    EXPECT_EQ(message(piece, whole.c_str(), 1) + message(piece, no_match, 1), run(piece).problems);
+    EXPECT_EQ(message(piece + " /s", whole.c_str()) + message(piece + " /s", no_match),
+              run(piece + " /s", RESOLVE_NO_LINE_NUMBERS).problems);
+    EXPECT_EQ(message(piece, no_match), run(piece, RESOLVE_NO_LINE_NUMBERS).problems);
+}
+
 // The duplicate test over many files: every second naming is caught, in order.
 TEST(Resolver, ManyDuplicatesAreCaughtInOrder) {
     TempTree tree;
