@@ -30,6 +30,45 @@ bool begins_recursion_suffix(const char* text, int length, int index) {
     return after == length || text[after] == ';';
 }
 
+// The index of the separator (or the end of the text) that ends the name at `at`.
+template <class Rules> int name_end(const char* text, int at) {
+    while (text[at] != 0 && !Rules::is_separator(text[at])) ++at;
+    return at;
+}
+
+// Appends the `count` names that begin at `at` to `root`, each followed by the separator,
+// and answers where the text after them begins; -1 when one of them is empty.
+template <class Rules> int append_names(const char* text, int at, int count, String& root) {
+    for (; count > 0; --count) {
+        const int end = name_end<Rules>(text, at);
+        if (end == at) return -1;
+        root.append(text + at, end - at);
+        root.append(Rules::separator);
+        at = text[end] != 0 ? end + 1 : end;
+    }
+    return at;
+}
+
+// The root an absolute path begins with, spelt as the style spells it, into `root`, and
+// where the names after it begin; -1 when the path begins with no root.
+template <class Rules> int root_prefix(const char* text, String& root) {
+    if (!Rules::is_separator(text[0])) {
+        if (!Rules::has_drives || text[0] == 0 || text[1] != ':' || !Rules::is_separator(text[2])) return -1;
+        root.append(text, 2);
+        root.append(Rules::separator);
+        return 3;
+    }
+    root.append(Rules::separator);
+    if (!Rules::has_drives || !Rules::is_separator(text[1])) return 1;
+    // A network path: a server and a share; after \\?\UNC\ (or \\.\UNC\) two more names.
+    root.append(Rules::separator);
+    int at = append_names<Rules>(text, 2, 2, root);
+    if (at >= 0 &&
+        (root.compare("\\\\?\\UNC\\", Case::INSENSITIVE) == 0 || root.compare("\\\\.\\UNC\\", Case::INSENSITIVE) == 0))
+        at = append_names<Rules>(text, at, 2, root);
+    return at;
+}
+
 }  // namespace
 
 template <class Rules> int PathStyle<Rules>::separator_before(const char* text, int length, SuffixSlash suffix_slash) {
@@ -175,6 +214,28 @@ template <class Rules> String PathStyle<Rules>::cut_line_directory(String& line)
         if (Rules::is_separator(directory[i]) && !begins_recursion_suffix(directory.text(), directory.length(), i))
             directory[i] = Rules::separator;
     return directory;
+}
+
+template <class Rules> String PathStyle<Rules>::root_named_by(const char* directory) {
+    const char* text = skip_blanks(directory != nullptr ? directory : "");
+    String root;
+    const int names = root_prefix<Rules>(text, root);
+    if (names < 0) return String();
+    // How far below the root the names lead: ".." goes one up (at the root it stays),
+    // "." and the empty name between two separators stay.
+    int depth = 0;
+    for (int at = names; text[at] != 0;) {
+        const int end = name_end<Rules>(text, at);
+        const int length = end - at;
+        if (length == 2 && text[at] == '.' && text[at + 1] == '.') {
+            if (depth > 0) --depth;
+        } else if (length > 0 && !(length == 1 && text[at] == '.')) {
+            ++depth;
+        }
+        at = text[end] != 0 ? end + 1 : end;
+    }
+    if (depth != 0) root.release();
+    return root;
 }
 
 template <class Rules> int PathStyle<Rules>::compare_paths(const String& first, const String& second) {

@@ -62,6 +62,13 @@ public:
     // and gives an empty result.
     static String cut_line_directory(String& line);
 
+    // The root a directory names once its "." and ".." names are resolved as text (".."
+    // never climbs above the root), in the style's own spelling: / (however many slashes);
+    // with drives C:\ (also C:/), \ (the current drive's), \\server\share\, \\?\C:\ and
+    // \\?\UNC\server\share\. Empty when the directory is below a root or relative (C: and
+    // C:x name a drive's current directory; \\server alone names no share).
+    static String root_named_by(const char* directory);
+
     // Three-way comparison of two paths by the style's case rule.
     static int compare_paths(const String& first, const String& second);
 

@@ -26,6 +26,7 @@ inline char drive_letter(const char* path) { return NativePaths::drive_letter(pa
 inline bool is_absolute_path(const char* path) { return NativePaths::is_absolute_path(path); }
 inline bool make_absolute_path(String& path, const char* base) { return NativePaths::make_absolute_path(path, base); }
 inline String cut_line_directory(String& line) { return NativePaths::cut_line_directory(line); }
+inline String root_named_by(const char* directory) { return NativePaths::root_named_by(directory); }
 inline int compare_paths(const String& first, const String& second) {
     return NativePaths::compare_paths(first, second);
 }

@@ -1,5 +1,7 @@
 #include "resolve/resolver.h"
 
+#include <cstring>
+#include <initializer_list>
 #include <utility>
 
 #include "core/exact_vector.h"
@@ -17,6 +19,64 @@ template <> struct TypeName<WalkRequest> {
 namespace {
 
 constexpr std::uint32_t walk_flags = WALK_DIRECTORIES | WALK_RECURSE;
+
+// The limit set with set_problem_text_limit, negative for the default.
+std::int64_t chosen_problem_limit = -1;
+
+// One of the texts a message is made of.
+struct MessagePart {
+    MessagePart(const char* text) : text(text), length(text != nullptr ? static_cast<int>(std::strlen(text)) : 0) {}
+    MessagePart(const String& text) : text(text.text()), length(text.length()) {}
+    const char* text;
+    int length;
+};
+
+// The problem text of one resolution (none when `text` is null), held to its limit: each
+// message goes in whole or not at all, and once one is left out, so is every one after it.
+class ProblemText {
+public:
+    explicit ProblemText(String* text)
+        : text_(text), limit_(chosen_problem_limit >= 0 ? chosen_problem_limit : problem_text_limit) {
+        if (text_ != nullptr) text_->release();
+    }
+
+    // Appends the message made of these parts, unless the text is closed or the message
+    // would take it past the limit (which closes it); a message left out is counted.
+    void add(std::initializer_list<MessagePart> parts) {
+        if (text_ == nullptr) return;
+        if (!closed_) {
+            std::int64_t length = text_->length();
+            for (const MessagePart& part : parts) length += part.length;
+            if (length <= limit_) {
+                for (const MessagePart& part : parts) text_->append(part.text, part.length);
+                return;
+            }
+        }
+        leave_out(1);
+    }
+
+    // Closes the text where it stands and counts `count` messages as left out.
+    void leave_out(std::int64_t count) {
+        closed_ = true;
+        left_out_ += count;
+    }
+
+    // How many bytes of messages the text could still take.
+    std::int64_t room() const { return text_ == nullptr || closed_ ? 0 : limit_ - text_->length(); }
+
+    // Ends the text with the count of the messages left out, when there were any.
+    void finish() {
+        if (text_ == nullptr || left_out_ == 0) return;
+        text_->append(String(left_out_));
+        text_->append(" more messages were left out.\r\n");
+    }
+
+private:
+    String* text_;
+    std::int64_t limit_;
+    std::int64_t left_out_ = 0;
+    bool closed_ = false;
+};
 
 // Whether a piece holds nothing but the recursion suffix: "/s" (either case) after at
 // least one blank or tab, and whitespace at most after it. It names no file; trimmed, it
@@ -48,7 +108,7 @@ std::int32_t pieces_at_most(const String& text) {
 // One call of resolve_file_spec: its outputs and where it stands.
 struct Resolution {
     PathList& files;
-    String* problems;
+    ProblemText& problems;
     Collection<std::int32_t>* line_indices;
     std::int64_t* total_size;
     WalkFlags flags;
@@ -57,21 +117,20 @@ struct Resolution {
     WalkProgress* progress;
     PathIndex listed;
     std::int32_t line = 0;
-
-    // TEMPORARY until the problem text has its limit.
-    static constexpr std::int64_t problem_room = 16 << 20;
-    void leave_out(std::int64_t) {}
+    // The directories of the failures, in their order, indexed.
+    PathList failed_directories{};
+    PathIndex failed{failed_directories, Case::SENSITIVE};
 
     // Appends "The file specification "<piece>" [on line N ]<closing>". The parts are
     // appended, not formatted, so that no piece is cut however long it is.
     void report(const String& piece, const char* closing) {
-        if (problems == nullptr) return;
-        problems->append("The file specification \"");
-        problems->append(piece);
-        problems->append("\" ");
-        if ((flags & RESOLVE_NO_LINE_NUMBERS) == 0) problems->append_format("on line %d ", static_cast<int>(line));
-        problems->append(closing);
+        String line_number;
+        if ((flags & RESOLVE_NO_LINE_NUMBERS) == 0) line_number.format("on line %d ", static_cast<int>(line));
+        problems.add({"The file specification \"", piece, "\" ", line_number, closing});
     }
+
+    // Counts `count` messages as left out of the problem text, and appends none after them.
+    void leave_out(std::int64_t count) { problems.leave_out(count); }
 
     void add_size(std::int64_t size) {
         if (total_size != nullptr && size > 0 && *total_size <= INT64_MAX - size) *total_size += size;
@@ -134,11 +193,7 @@ struct Resolution {
     bool not_listed(const String& path) {
         const std::uint32_t hash = listed.hash_of(path);
         if (listed.find(path, hash) >= 0) {
-            if (problems != nullptr) {
-                problems->append("The file '");
-                problems->append(path);
-                problems->append("' occurs more than once.\r\n");
-            }
+            problems.add({"The file '", path, "' occurs more than once.\r\n"});
             return false;
         }
         listed.add(path, files.count, hash);
@@ -146,10 +201,12 @@ struct Resolution {
     }
 
     // Keeps a directory that could not be searched, unless it is kept already: every
-    // pattern that reaches it meets it again. They are few, so a plain scan finds them.
+    // pattern that reaches it meets it again.
     void note_failure(SearchFailure& failure) {
-        for (const SearchFailure& kept : *failures)
-            if (kept.directory.compare(failure.directory, Case::SENSITIVE) == 0) return;
+        const std::uint32_t hash = failed.hash_of(failure.directory);
+        if (failed.find(failure.directory, hash) >= 0) return;
+        failed.add(failure.directory, failed_directories.count, hash);
+        failed_directories.append(failure.directory);
         failures->append(std::move(failure));
     }
 
@@ -186,6 +243,22 @@ struct Resolution {
         prepared.walk->pattern = std::move(piece);
     }
 
+    // A piece walked recursively from a file system's root searches the whole of it: that
+    // is reported first among the piece's messages. A piece without a file name is not
+    // searched at all.
+    void report_root_search(const Piece& piece) {
+        if (piece.walk == nullptr) return;
+        String searched(piece.walk->pattern);
+        if (!searched.remove_suffix(" /s") && (flags & WALK_RECURSE) == 0) return;
+        if (file_name_part(searched.text()).length() == 0) return;
+        const String root = root_named_by(directory_part(searched.text()).text());
+        if (root.length() == 0) return;
+        String closing("searches the whole of \"");
+        closing.append(root);
+        closing.append("\".\r\n");
+        report(piece.walk->pattern, closing.text());
+    }
+
     // Reports a piece, or adds what its walk found.
     void finish_piece(Piece& piece) {
         if (piece.walk == nullptr) return report(piece.not_absolute, "is not an absolute path.\r\n");
@@ -220,10 +293,15 @@ struct Resolution {
         shared.failures = failures != nullptr ? &met : nullptr;
         shared.progress = progress;
         shared.directories = origins != nullptr ? &origins->directories : nullptr;
-        shared.repeat_room = (flags & RESOLVE_ALLOW_DUPLICATES) != 0 ? -1 : problems != nullptr ? problem_room : 0;
+        // Repeats of an earlier piece's paths are kept for their messages, as far as the
+        // problem text can take them; all of them where duplicates are allowed.
+        shared.repeat_room = (flags & RESOLVE_ALLOW_DUPLICATES) != 0 ? -1 : problems.room();
         collect_files_together(line_pieces.walks.items, line_pieces.walk_count, flags & walk_flags, shared);
         for (SearchFailure& failure : met) note_failure(failure);
-        for (Piece& piece : line_pieces.pieces) finish_piece(piece);
+        for (Piece& piece : line_pieces.pieces) {
+            report_root_search(piece);
+            finish_piece(piece);
+        }
     }
 };
 
@@ -236,17 +314,15 @@ void FileOrigins::levels(std::int32_t directory, FlatVector<platform::DirectoryI
     for (std::int32_t i = 0, j = levels.count - 1; i < j; ++i, --j) std::swap(*levels.at(i), *levels.at(j));
 }
 
+void set_problem_text_limit(std::int64_t limit) { chosen_problem_limit = limit; }
+
 void resolve_file_spec(const char* specification, PathList& files, const char* default_directory, String* problems,
                        Collection<std::int32_t>* line_indices, std::int64_t* total_size, WalkFlags flags,
                        FileOrigins* origins, Collection<SearchFailure>* failures, WalkProgress* progress) {
-    if (problems != nullptr) {
-        problems->release();
-        if (default_directory != nullptr && default_directory[0] != '\0' && !directory_exists(default_directory)) {
-            problems->append("The default directory \"");
-            problems->append(default_directory);
-            problems->append("\" does not exist.\r\n");
-        }
-    }
+    ProblemText messages(problems);
+    if (problems != nullptr && default_directory != nullptr && default_directory[0] != '\0' &&
+        !directory_exists(default_directory))
+        messages.add({"The default directory \"", default_directory, "\" does not exist.\r\n"});
     String working(specification);
     if ((flags & RESOLVE_REPORT_EMPTY) != 0 && working.is_blank()) {
         if (problems != nullptr) problems->assign("No files were specified.\r\n");
@@ -260,11 +336,12 @@ void resolve_file_spec(const char* specification, PathList& files, const char* d
     }
     if (failures != nullptr) failures->clear();
     if (total_size != nullptr) *total_size = 0;
-    Resolution run{files, problems, line_indices, total_size, flags, origins, failures, progress, PathIndex(files), 0};
+    Resolution run{files, messages, line_indices, total_size, flags, origins, failures, progress, PathIndex(files), 0};
     while (working.length() > 0) {
         ++run.line;
         run.resolve_line(working.take_line(), default_directory);
     }
+    messages.finish();
 }
 
 }  // namespace rubo

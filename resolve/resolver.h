@@ -11,7 +11,9 @@
 //
 // Files are listed line by line, pattern by pattern from left to right, each pattern
 // in the walk's order; the first occurrence of a path wins. Problems become messages
-// in the problem text, each ending in "\r\n"; none of them stops the resolution.
+// in the problem text, each ending in "\r\n"; none of them stops the resolution. A piece
+// that is searched recursively from a file system's root (root_named_by) is a problem
+// too: it searches the whole of it.
 
 #include <cstdint>
 
@@ -29,6 +31,16 @@ namespace rubo {
 inline constexpr WalkFlags RESOLVE_NO_LINE_NUMBERS = 0x100;   // messages without "on line %d "
 inline constexpr WalkFlags RESOLVE_ALLOW_DUPLICATES = 0x200;  // no duplicate test
 inline constexpr WalkFlags RESOLVE_REPORT_EMPTY = 0x400;      // a blank specification is a problem
+
+// How long the problem text may grow. A message that would take it past this length is
+// left out, and so is every message after it, so that the text is always the first
+// messages in their order; it then ends with the line "<N> more messages were left
+// out.\r\n".
+inline constexpr std::int64_t problem_text_limit = std::int64_t{16} << 20;
+
+// Sets the limit of the problem text for the resolutions to come (a test cannot make
+// 16 MiB of messages cheaply); a negative limit goes back to problem_text_limit.
+void set_problem_text_limit(std::int64_t limit);
 
 // Where a run of listed files was found: the next `files` paths of the file list begin
 // with the directory their pattern was searched in, `base_length` characters long, and

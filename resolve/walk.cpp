@@ -1,5 +1,6 @@
 #include "resolve/walk.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -93,6 +94,7 @@ struct Target {
     std::int64_t total = 0;
     WalkRequest* request = nullptr;  // where its runs and left-out repeats go, if anywhere
     PathList gathered;               // a directory's matches, while they are sorted or reduced
+    std::int64_t repeats = 0;        // bytes of the paths kept that an earlier target lists too
     std::int32_t listed = 0;         // how many paths it listed in the directory at hand
 };
 
@@ -127,8 +129,8 @@ bool prepare(Target& target) {
 // on a stack of its own.
 class GroupWalk {
 public:
-    GroupWalk(BoxedVector<Target>& targets, ReadAhead& ahead, const WalkShared& shared, std::int64_t& repeat_room)
-        : targets_(targets), ahead_(ahead), shared_(shared), repeat_room_(repeat_room) {}
+    GroupWalk(BoxedVector<Target>& targets, ReadAhead& ahead, const WalkShared& shared)
+        : targets_(targets), ahead_(ahead), shared_(shared) {}
 
     // Walks the directory of the targets at `members`, which all have it.
     void run(const std::vector<std::int32_t>& members) {
@@ -234,18 +236,22 @@ private:
     }
 
     // Keeps the path of an entry a target lists that an earlier target listed too, while
-    // the room for them lasts; past that counts it as left out.
-    void repeat(Target& target, const char* name) {
+    // the target's share of the room for them lasts; past that counts it as left out. The
+    // shares halve from one target to the next (the second gets half the room, the third a
+    // quarter, ...), since an earlier target's repeats come first among the messages they
+    // are kept for; and once a target has left one out, no later target keeps any.
+    void repeat(std::int32_t member, Target& target, const char* name) {
         WalkRequest& request = *target.request;
         const std::int64_t bytes = path_.length() + static_cast<std::int64_t>(std::strlen(name));
-        if (request.left_out == 0 && repeat_room_ >= bytes) {
-            repeat_room_ -= bytes;
+        const std::int64_t share = shared_.repeat_room >> std::min(member, 62);
+        if (request.left_out == 0 && member < first_leaving_out_ && target.repeats + bytes <= share) {
+            target.repeats += bytes;
             target.output->append(path_, name);
             ++target.listed;
             return;
         }
         if (request.left_out++ == 0) request.left_out_from = target.output->count;
-        repeat_room_ = 0;
+        first_leaving_out_ = std::min(first_leaving_out_, member);
     }
 
     // Reads the level's directory and lists the matches of the candidates there; those that
@@ -266,7 +272,7 @@ private:
         if (able.size() < candidates.size()) note_failure(depth, error);
         const WalkFlags flags = targets_.at(candidates[0])->flags;
         const bool reordering = reorders(flags);
-        const bool counting_repeats = repeat_room_ >= 0 && !reordering;
+        const bool counting_repeats = shared_.repeat_room >= 0 && !reordering;
         for (const std::int32_t member : able) targets_.at(member)->listed = 0;
         const platform::DirectoryReading& reading = read.reading;
         platform::EntryDetails found;
@@ -280,7 +286,7 @@ private:
                 if (is_directory(found.attributes) && ((flags & WALK_DIRECTORIES) == 0 || is_dot_name(name))) break;
                 add_size(target.total, size_of(found));
                 if (!first && counting_repeats && target.request != nullptr) {
-                    repeat(target, name);
+                    repeat(member, target, name);
                 } else {
                     (reordering ? target.gathered : *target.output).append(path_, name);
                     ++target.listed;
@@ -306,7 +312,7 @@ private:
     BoxedVector<Target>& targets_;
     ReadAhead& ahead_;
     const WalkShared& shared_;
-    std::int64_t& repeat_room_;
+    std::int32_t first_leaving_out_ = INT32_MAX;  // the first target that left a repeat out
     std::deque<Level> levels_;  // every level the walk has been at; those above the deepest are reused
     String top_directory_;
     String path_;  // the prefix of the deepest directory entered: its path and a separator
@@ -315,8 +321,7 @@ private:
 // Walks each group of targets that share a directory, in the order of their first.
 void walk(BoxedVector<Target>& targets, const WalkShared& shared) {
     ReadAhead ahead;
-    std::int64_t repeat_room = shared.repeat_room;
-    GroupWalk group(targets, ahead, shared, repeat_room);
+    GroupWalk group(targets, ahead, shared);
     FlatVector<int> grouped;  // whether a target's directory has been walked (or it names no file)
     for (std::int32_t i = 0; i < targets.count; ++i) grouped.append(!prepare(*targets.at(i)));
     for (std::int32_t i = 0; i < targets.count; ++i) {

@@ -142,9 +142,9 @@ protected:
 // `directories`: where the records of the directories that files were listed from (and
 // of those on the way down to them) go; each request's runs refer to them. `repeat_room`:
 // how many bytes of paths that an earlier request of the walk lists as well (from the
-// same directory, under the same name) its later requests may keep, all together; past
-// that such paths are counted as left out instead. A negative room keeps them all, and so
-// does a walk that sorts or reduces paths.
+// same directory, under the same name) its later requests may keep, all together (the
+// earlier a request, the larger its share); past that such paths are counted as left out
+// instead. A negative room keeps them all, and so does a walk that sorts or reduces paths.
 struct WalkShared {
     Collection<SearchFailure>* failures = nullptr;
     WalkProgress* progress = nullptr;

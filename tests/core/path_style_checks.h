@@ -44,6 +44,12 @@ template <class Style> struct PathChecks : ::testing::Test {
             EXPECT_STREQ(expected.rest, line.text()) << expected.line;
         }
     }
+
+    // Each of the directories names `root` (empty for none).
+    static void expect_root(const char* root, std::initializer_list<const char*> directories) {
+        for (const char* directory : directories)
+            EXPECT_STREQ(root, Style::root_named_by(directory).text()) << (directory != nullptr ? directory : "null");
+    }
 };
 
 }  // namespace rubo

@@ -95,6 +95,11 @@ TEST_F(PosixPathStyle, PatternAtTheRootIsSearchedThere) {
     EXPECT_EQ("/x.o", joined(directory("/*.o").c_str(), "x.o"));
 }
 
+TEST_F(PosixPathStyle, RootIsTheSlashOnceDotsAreResolved) {
+    expect_root("/", {"/", "//", "/./", "/.", "/a/..", "/..", "/tmp/../..//./", " /"});
+    expect_root("", {"/tmp", "/a/../b", "/../a", "/...", "/ ", "a/..", ".", "", nullptr, "C:\\"});
+}
+
 TEST_F(PosixPathStyle, NamesCompareWithCase) {
     EXPECT_NE(0, P::compare_paths(String("/w/a.o"), String("/w/A.o")));
     EXPECT_EQ(0, P::compare_paths(String("/w/a.o"), String("/w/a.o")));

@@ -170,6 +170,16 @@ TEST_F(WindowsPathStyle, CutLineDirectoryKeepsRecursionSuffixes) {
     });
 }
 
+TEST_F(WindowsPathStyle, RootsOfDrivesAndSharesOnceDotsAreResolved) {
+    expect_root("C:\\", {"C:\\", "C:\\x\\..\\.", "C:/..\\..", "C:\\\\"});
+    expect_root("\\", {"\\", "/x/.."});
+    expect_root("\\\\srv\\share\\", {"\\\\srv\\share", "//srv/share/dir/..", "\\\\srv\\share\\..\\."});
+    expect_root("\\\\?\\C:\\", {"\\\\?\\C:\\", "\\\\?\\C:\\x\\.."});
+    expect_root("\\\\?\\unc\\srv\\share\\", {"\\\\?\\unc\\srv\\share\\x\\.."});
+    expect_root("", {"C:", "C:x", "C:\\x", "C:\\x\\..\\y", "C:\\...", "\\\\srv", "\\\\srv\\", "//",
+                     "\\\\srv\\share\\dir", "\\\\?\\UNC\\srv", "\\\\?\\UNC\\srv\\share\\dir", "x\\..", "", nullptr});
+}
+
 TEST_F(WindowsPathStyle, NamesCompareWithoutCase) {
     EXPECT_EQ(0, P::compare_paths(String("C:\\WORK\\A.OBJ"), String("c:\\work\\a.obj")));
     EXPECT_NE(0, P::compare_paths(String("C:\\work\\a.obj"), String("C:\\work\\a.ob")));

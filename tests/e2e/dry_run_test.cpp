@@ -81,5 +81,22 @@ TEST(DryRun, SameListWithOneThreadAndWithSeveral) {
     EXPECT_EQ(runs[0].output, runs[1].output);
 }
 
+#ifndef _WIN32
+// The run asks about a search of a whole file system; the dry run ends on it (exit code 3).
+// The root is reached through a directory that is not there, so that nothing is searched.
+TEST(DryRun, SearchOfARootIsAProblem) {
+    TempTree tree;
+    tree.file("keep.o", 5);
+    const std::string piece = "/" + std::filesystem::path(tree.path()).filename().string() + "/../*.zzz";
+    const std::string specification = piece + "\n" + tree.native("keep.o");
+    const std::string problems =
+        banner + ("The file specification \"" + piece + "\" searches the whole of \"/\".\r\n") + no_match(piece);
+    EXPECT_EQ(problems + prompt, run_tool({specification}, tree.path(), "n").output);
+    const ChildResult dry = run_tool({"-n", specification}, tree.path());
+    EXPECT_EQ(3, dry.exit_code);
+    EXPECT_EQ(problems + as_dry_run(deleting(tree.native("keep.o")) + summary(1, 0, "5")), dry.output);
+}
+#endif
+
 }  // namespace
 }  // namespace rubo::test

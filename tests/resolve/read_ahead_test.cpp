@@ -66,11 +66,14 @@ std::string resolved(const std::string& specification, const std::string& direct
         if (line.next()) out += std::to_string(*line.element) + " " + file.text() + "\n";
     FlatVector<platform::DirectoryIdentity> levels;
     for (Iterator<FileOrigin> origin(&origins.runs); origin.next();) {
-        out += "origin " + std::to_string(origin.element->files) + " " + std::to_string(origin.element->base_length);
+        out.append("origin ").append(std::to_string(origin.element->files));
+        out.append(" ").append(std::to_string(origin.element->base_length));
         origins.levels(origin.element->directory, levels);
-        for (const platform::DirectoryIdentity& level : levels)
-            out += " " + std::to_string(level.volume) + ":" + std::to_string(level.file) + (level.known ? "" : "?");
-        out += "\n";
+        for (const platform::DirectoryIdentity& level : levels) {
+            out.append(" ").append(std::to_string(level.volume)).append(":").append(std::to_string(level.file));
+            if (!level.known) out.append("?");
+        }
+        out.append("\n");
     }
     for (Iterator<SearchFailure> failure(&failures); failure.next();)
         out += "failed " + std::string(failure.element->directory.text()) + " " +

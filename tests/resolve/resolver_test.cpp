@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/iterator.h"
@@ -255,6 +256,38 @@ TEST_F(ResolverTree, OptionalOutputsMayBeLeftOut) {
 TEST_F(ResolverTree, LongPieceIsReportedWhole) {
     const std::string piece(40000, 'q');
     EXPECT_EQ(message(tree.native(piece), no_match), run(piece, RESOLVE_NO_LINE_NUMBERS).problems);
+}
+
+// A recursive search from a root is reported first among its piece's messages. The root is
+// reached through a missing directory (on Windows, a missing drive's): nothing is searched.
+TEST_F(ResolverTree, SearchOfARootIsReportedFirst) {
+#ifdef _WIN32
+    std::string root = "Z:\\", piece = "Z:\\*.zzz";
+    for (std::error_code error; std::filesystem::exists(root, error);) piece[0] = --root[0];
+#else
+    const std::string root = "/", piece = "/" + std::filesystem::path(tree.path()).filename().string() + "/../*.zzz";
+#endif
+    const std::string whole = "searches the whole of \"" + root + "\".\r\n";
+    EXPECT_EQ(message(piece, whole.c_str(), 1) + message(piece, no_match, 1), run(piece).problems);
+    EXPECT_EQ(message(piece + " /s", whole.c_str()) + message(piece + " /s", no_match),
+              run(piece + " /s", RESOLVE_NO_LINE_NUMBERS).problems);
+    EXPECT_EQ(message(piece, no_match), run(piece, RESOLVE_NO_LINE_NUMBERS).problems);
+}
+
+// Past its limit the problem text is its first whole messages and a count of the rest.
+TEST_F(ResolverTree, ProblemTextPastItsLimitCountsWhatIsLeftOut) {
+    const std::vector<std::string> messages = {
+        duplicate(tree.native("a.obj")), duplicate(tree.native("src/b.obj")), message(tree.native("*.zzz"), no_match),
+        duplicate(tree.native("a.res")), duplicate(tree.native("src/b.res")), duplicate(tree.native("src/deep/c.res"))};
+    for (const auto& [kept, beyond] :
+         {std::pair<std::size_t, std::size_t>{0, 0}, {2, messages[2].size() - 1}, {6, 0}}) {
+        std::string expected;
+        for (std::size_t i = 0; i < kept; ++i) expected += messages[i];
+        set_problem_text_limit(static_cast<std::int64_t>(expected.size() + beyond));
+        if (kept < 6) expected += std::to_string(6 - kept) + " more messages were left out.\r\n";
+        EXPECT_EQ(expected, run("*.obj;*.obj;*.zzz;*.res;*.res", WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS).problems);
+    }
+    set_problem_text_limit(-1);
 }
 
 // The duplicate test over many files: every second naming is caught, in order.
