@@ -61,8 +61,8 @@ public:
         left_out_ += count;
     }
 
-    // How many bytes of messages the text could still take.
-    std::int64_t room() const { return text_ == nullptr || closed_ ? 0 : limit_ - text_->length(); }
+    // Whether there is a text to hold messages.
+    bool given() const { return text_ != nullptr; }
 
     // Ends the text with the count of the messages left out, when there were any.
     void finish() {
@@ -293,9 +293,9 @@ struct Resolution {
         shared.failures = failures != nullptr ? &met : nullptr;
         shared.progress = progress;
         shared.directories = origins != nullptr ? &origins->directories : nullptr;
-        // Repeats of an earlier piece's paths are kept for their messages, as far as the
-        // problem text can take them; all of them where duplicates are allowed.
-        shared.repeat_room = (flags & RESOLVE_ALLOW_DUPLICATES) != 0 ? -1 : problems.room();
+        // Paths that an earlier piece lists too are kept for their messages, within room
+        // of the problem text's usual size; all of them where duplicates are allowed.
+        shared.repeat_room = (flags & RESOLVE_ALLOW_DUPLICATES) != 0 ? -1 : problems.given() ? problem_text_limit : 0;
         collect_files_together(line_pieces.walks.items, line_pieces.walk_count, flags & walk_flags, shared);
         for (SearchFailure& failure : met) note_failure(failure);
         for (Piece& piece : line_pieces.pieces) {

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -95,6 +100,37 @@ TEST(DryRun, SearchOfARootIsAProblem) {
     const ChildResult dry = run_tool({"-n", specification}, tree.path());
     EXPECT_EQ(3, dry.exit_code);
     EXPECT_EQ(problems + as_dry_run(deleting(tree.native("keep.o")) + summary(1, 0, "5")), dry.output);
+}
+
+// Thousands of patterns that each list every file: memory follows the files, not patterns
+// times files (the run is held to a quarter of a gigabyte of address space, where no
+// sanitizer needs more), and the problem text ends in an exact count of the messages it
+// leaves out.
+TEST(DryRun, PatternsThatRepeatEachOtherKeepMemoryAndCountWhatIsLeftOut) {
+    TempTree tree;
+    for (int i = 0; i < 1200; ++i)
+        tree.file(std::string("d").append(std::to_string(i % 12)).append("/").append(std::to_string(i)).append(".o"));
+    std::string specification;
+    for (int i = 0; i < 4000; ++i) specification += "*.o;";
+    ProgramRun program{tool_path(), {"-n", specification}, "", tree.path()};
+#if !defined(__SANITIZE_ADDRESS__)
+    program.prepare = [] {
+        const rlimit quarter{256 << 20, 256 << 20};
+        setrlimit(RLIMIT_AS, &quarter);
+    };
+#endif
+    const ChildResult run = run_program(program);
+    EXPECT_EQ(3, run.exit_code);
+    EXPECT_NE(std::string::npos, run.output.find("\r\n1200 files would be deleted\r\n"));
+    std::int64_t shown = 0;
+    for (std::size_t at = run.output.find("' occurs more than once."); at != std::string::npos;
+         at = run.output.find("' occurs more than once.", at + 1))
+        ++shown;
+    const std::size_t count_line = run.output.find(" more messages were left out.\r\n");
+    ASSERT_NE(std::string::npos, count_line);
+    std::string left_out = run.output.substr(run.output.rfind('\n', count_line) + 1);
+    left_out.erase(std::remove(left_out.begin(), left_out.end(), ','), left_out.end());
+    EXPECT_EQ(std::int64_t{3999} * 1200, shown + std::stoll(left_out));
 }
 #endif
 
