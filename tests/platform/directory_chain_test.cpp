@@ -127,6 +127,9 @@ TEST(DirectoryChain, BaseMustStillBeTheDirectoryThatWasSearched) {
     }
     const std::string other_x = root / "base/x";
     EXPECT_TRUE(platform::delete_file_below(other_x.c_str(), (root / "base").size(), chain.get()));
+#ifdef _WIN32
+    chain = new_chain();  // a directory the chain holds can be neither renamed nor removed there
+#endif
     fs::rename(root / "base", root / "other");
     fs::rename(root / "moved", root / "base");
     EXPECT_TRUE(remove("base/x"));
