@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PathList files;
     String problems;
     List<std::int32_t> lines;
-    List<FileOrigin> origins;
+    FileOrigins origins;
     std::int64_t total = -1;
     resolve_file_spec(specification.c_str(), files, default_directory.c_str(), &problems, &lines, &total, flags,
                       &origins);
@@ -145,9 +145,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const String& path : files) listed.push_back(path);
     const std::vector<std::int32_t> line_of = items(lines);
     std::vector<std::int32_t> base_of;
-    for (const FileOrigin& origin : items(origins)) {
-        expect(origin.files > 0 && origin.searched.known, "a run of files without its origin", specification);
+    std::vector<std::int32_t> levels_of;
+    FlatVector<platform::DirectoryIdentity> levels;
+    for (const FileOrigin& origin : items(origins.runs)) {
+        origins.levels(origin.directory, levels);
+        bool known = levels.count > 0;
+        for (const platform::DirectoryIdentity& level : levels) known = known && level.known;
+        expect(origin.files > 0 && known, "a run of files without its origin", specification);
         base_of.insert(base_of.end(), static_cast<std::size_t>(origin.files), origin.base_length);
+        levels_of.insert(levels_of.end(), static_cast<std::size_t>(origin.files), levels.count);
     }
     const bool reported_empty = (flags & RESOLVE_REPORT_EMPTY) != 0 && String(specification.c_str()).is_blank();
     if (reported_empty) {
@@ -173,6 +179,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expect(base > 0 && base < path.size(), "base length", path);
         expect(split_accepted(path, base), "no file name below the base", path);
         expect(real_directories_between(path, base), "a link between the base and the file", path);
+        int names = 0;  // below the base, the file's own included: one for each directory on the way
+        for (std::size_t at = base; at < path.size(); ++at)
+            names += path[at] != '/' && (at == base || path[at - 1] == '/');
+        expect(names == levels_of[i], "a directory on the way without its identity", path);
     }
     if ((flags & RESOLVE_ALLOW_DUPLICATES) != 0) expect(total == sizes, "total size", specification);
     expect(total >= 0, "negative total", specification);
