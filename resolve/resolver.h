@@ -64,7 +64,7 @@ template <> struct TypeName<platform::DirectoryIdentity> {
 // Where the listed files were found: one origin for each run of them, in the list's
 // order, and the records of the directories the origins refer to.
 struct FileOrigins {
-    List<FileOrigin> runs;
+    FlatVector<FileOrigin> runs;
     FlatVector<DirectoryRecord> directories;
 
     // The identities of the directories from the base down to the record's directory, the
