@@ -228,6 +228,13 @@ enum class Case : bool { INSENSITIVE = false, SENSITIVE = true };
 // The matcher behind the searches, for callers that need the same rules.
 bool wildcard_match(const char* pattern, const char* name, Case letter_case);
 
+// A name as the system compares the names of one directory, answered by the text protocol:
+// two names are one name there exactly when their folded forms are the same bytes. On
+// POSIX systems a name folds to itself; on Windows its UTF-16 units are upper-cased by the
+// system's own table, as CompareStringOrdinal compares them ignoring case, and answered
+// as WTF-8.
+std::uint32_t fold_name(const char* name, char* buffer, std::uint32_t size);
+
 // What kind of entry a reading found: a directory, a reparse point (a symbolic link,
 // a junction, or a directory where another file system is mounted, which a walk must
 // not enter), or anything else.

@@ -39,30 +39,6 @@ std::uint32_t PathIndex::hash_of(const String& path) const {
     return static_cast<std::uint32_t>(hash);
 }
 
-PathIndex::Slot& PathIndex::slot_for(const String& path, std::uint32_t hash) const {
-    const std::uint32_t mask = capacity_ - 1;
-    for (std::uint32_t at = hash & mask;; at = (at + 1) & mask) {
-        Slot& slot = slots_[at];
-        if (slot.position < 0) return slot;
-        if (slot.hash == hash && paths_.equals(slot.position, path, letter_case_)) return slot;
-    }
-}
-
-std::int32_t PathIndex::find(const String& path, std::uint32_t hash) const {
-    if (count_ == 0) return -1;
-    return slot_for(path, hash).position;
-}
-
-void PathIndex::add(const String& path, std::int32_t position, std::uint32_t hash) {
-    // At most half full, so that every probe meets an empty slot soon.
-    if ((count_ + 1) * 2 > capacity_) grow();
-    Slot& slot = slot_for(path, hash);
-    if (slot.position >= 0) return;
-    slot.position = position;
-    slot.hash = hash;
-    ++count_;
-}
-
 PathIndex::Slot& PathIndex::empty_slot(std::uint32_t hash) {
     const std::uint32_t mask = capacity_ - 1;
     std::uint32_t at = hash & mask;

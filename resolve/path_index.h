@@ -38,8 +38,27 @@ public:
     // The same with the path's hash worked out once, for a lookup and the addition of an
     // equal path that may follow it.
     std::uint32_t hash_of(const String& path) const;
-    std::int32_t find(const String& path, std::uint32_t hash) const;
-    void add(const String& path, std::int32_t position, std::uint32_t hash);
+    std::int32_t find(const String& path, std::uint32_t hash) const {
+        return find_where(hash, [&](std::int32_t position) { return paths_.equals(position, path, letter_case_); });
+    }
+    void add(const String& path, std::int32_t position, std::uint32_t hash) {
+        add_where(position, hash, [&](std::int32_t at) { return paths_.equals(at, path, letter_case_); });
+    }
+
+    // The same for an index whose caller tells equal entries apart itself: `hash` is the
+    // entry's, and same(position) whether the entry indexed at a position is the one meant.
+    template <class Same> std::int32_t find_where(std::uint32_t hash, Same same) const {
+        return count_ == 0 ? -1 : slot_for(hash, same).position;
+    }
+    template <class Same> void add_where(std::int32_t position, std::uint32_t hash, Same same) {
+        // At most half full, so that every probe meets an empty slot soon.
+        if ((count_ + 1) * 2 > capacity_) grow();
+        Slot& slot = slot_for(hash, same);
+        if (slot.position >= 0) return;
+        slot.position = position;
+        slot.hash = hash;
+        ++count_;
+    }
 
 private:
     struct Slot {
@@ -47,9 +66,15 @@ private:
         std::uint32_t hash = 0;
     };
 
-    // The slot holding a path equal to `path` with this hash, or the empty slot where
-    // it would go.
-    Slot& slot_for(const String& path, std::uint32_t hash) const;
+    // The slot holding the entry with this hash that same() accepts, or the empty slot
+    // where it would go.
+    template <class Same> Slot& slot_for(std::uint32_t hash, Same same) const {
+        const std::uint32_t mask = capacity_ - 1;
+        for (std::uint32_t at = hash & mask;; at = (at + 1) & mask) {
+            Slot& slot = slots_[at];
+            if (slot.position < 0 || (slot.hash == hash && same(slot.position))) return slot;
+        }
+    }
     // The first empty slot for this hash, for a path known to be absent.
     Slot& empty_slot(std::uint32_t hash);
     void grow();

@@ -8,6 +8,7 @@
 #include "core/file_system.h"
 #include "core/list.h"
 #include "core/paths.h"
+#include "core/platform_text.h"
 #include "resolve/path_index.h"
 
 namespace rubo {
@@ -117,6 +118,8 @@ struct Resolution {
     WalkProgress* progress;
     PathIndex listed;
     std::int32_t line = 0;
+    // Where each run of origins->runs begins in the file list.
+    FlatVector<std::int32_t> run_starts{};
     // The directories of the failures, in their order, indexed.
     PathList failed_directories{};
     PathIndex failed{failed_directories, Case::SENSITIVE};
@@ -136,67 +139,140 @@ struct Resolution {
         if (total_size != nullptr && size > 0 && *total_size <= INT64_MAX - size) *total_size += size;
     }
 
+    // What tells a listed file from every other: the directory it lies in and its name as
+    // the system compares names there, so that one file named by two spellings of its
+    // directory is one file (and two hard links stay two). Where the directory's identity
+    // is not known, the whole path, compared as the path style compares paths.
+    struct FileKey {
+        const String* path = nullptr;
+        platform::DirectoryIdentity directory;
+        String name;  // folded
+        std::uint32_t hash = 0;
+    };
+
+    FileKey key_of(const String& path, const platform::DirectoryIdentity& directory) {
+        FileKey key;
+        key.path = &path;
+        key.directory = directory;
+        if (!directory.known) {
+            key.hash = listed.hash_of(path);
+            return key;
+        }
+        folded_name(path, key.name);
+        std::uint64_t mixed = (directory.volume * 0x9E3779B97F4A7C15u) ^ directory.file ^ listed.hash_of(key.name);
+        mixed *= 0xFF51AFD7ED558CCDu;
+        key.hash = static_cast<std::uint32_t>(mixed ^ (mixed >> 32));
+        return key;
+    }
+
+    static void folded_name(const String& path, String& folded) {
+        const String name = file_name_part(path.text());
+        read_platform_text(
+            folded, static_cast<std::uint32_t>(name.length()) + 1,
+            [&name](char* buffer, std::uint32_t size) { return platform::fold_name(name.text(), buffer, size); });
+    }
+
+    // The directory the listed file at `position` lies in.
+    const platform::DirectoryIdentity& directory_of(std::int32_t position) {
+        std::int32_t low = 0;
+        std::int32_t high = run_starts.count - 1;
+        while (low < high) {
+            const std::int32_t middle = low + (high - low + 1) / 2;
+            if (*run_starts.at(middle) <= position)
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        return origins->directories.at(origins->runs.at(low)->directory)->identity;
+    }
+
+    // Whether the listed file at `position` is the one the key stands for.
+    bool same_file(std::int32_t position, const FileKey& key) {
+        const platform::DirectoryIdentity& directory = directory_of(position);
+        if (!key.directory.known || !directory.known)
+            return !key.directory.known && !directory.known && files.equals(position, *key.path, path_case);
+        if (directory.volume != key.directory.volume || directory.file != key.directory.file) return false;
+        String name;
+        folded_name(files.at(position), name);
+        return name.compare(key.name, Case::SENSITIVE) == 0;
+    }
+
+    void index(std::int32_t position, const FileKey& key) {
+        listed.add_where(position, key.hash, [&](std::int32_t at) { return same_file(at, key); });
+    }
+
     // Moves the walk's paths that are not listed yet to the file list; each begins with
     // the directory they were searched below, `base_length` characters long. Where the
     // walk left out paths that an earlier piece lists too, their messages are left out
     // of the problem text from that point on.
     //
-    // The duplicate test looks paths up in `listed`, an index of the file list. A walk
-    // never lists one path twice, and where names compare exactly its paths are all
-    // different texts: the first piece that lists anything needs no test (its whole list
+    // The duplicate test looks files up in `listed`, an index of the file list. A walk
+    // never lists one file twice, and where names compare exactly its paths are all
+    // different files: the first piece that lists anything needs no test (its whole list
     // is taken over), and the index is made only when a second one comes.
     void take(WalkRequest& walk, std::int32_t base_length) {
         const bool testing =
-            (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || listed.letter_case() == Case::INSENSITIVE);
+            (flags & RESOLVE_ALLOW_DUPLICATES) == 0 && (files.count != 0 || path_case == Case::INSENSITIVE);
         if (testing && listed.count() == 0) {
             std::int32_t position = 0;
-            for (const String& kept : files) listed.add(kept, position++);
+            for (const String& kept : files) {
+                index(position, key_of(kept, directory_of(position)));
+                ++position;
+            }
         }
         const std::int32_t held = files.count;
-        // The runs of the walk's paths, and how many of the current one were taken.
+        // The walk's run the next path lies in, how many of its paths are still to come,
+        // and whether one of them was taken already (so that its origin stands).
         std::size_t run = 0;
         std::int32_t left_in_run = walk.runs.empty() ? 0 : walk.runs[0].files;
-        std::int32_t taken_in_run = 0;
-        std::int32_t position = 0;
-        const auto begin_path = [&] {
+        bool run_taken = false;
+        std::int32_t position = 0;  // of the next path in the walk's list
+        std::int32_t taken_count = 0;
+        // Takes the next path when `take` says so; answers whether it was taken.
+        const auto next_path = [&](const String& path, const auto& take) {
             if (position++ == walk.left_out_from) leave_out(walk.left_out);
-        };
-        const auto end_of_path = [&](bool taken) {
-            taken_in_run += taken;
-            if (--left_in_run > 0 || run >= walk.runs.size()) return;
-            if (origins != nullptr && taken_in_run > 0)
-                origins->runs.append(FileOrigin{taken_in_run, base_length, walk.runs[run].directory});
-            taken_in_run = 0;
-            if (++run < walk.runs.size()) left_in_run = walk.runs[run].files;
+            const DirectoryRecord& record = *origins->directories.at(walk.runs[run].directory);
+            const bool taken = take(path, record.identity);
+            if (taken && !run_taken) {
+                origins->runs.append(FileOrigin{0, base_length, walk.runs[run].directory});
+                run_starts.append(held + taken_count);
+                run_taken = true;
+            }
+            if (taken) {
+                ++origins->runs.at(origins->runs.count - 1)->files;
+                ++taken_count;
+            }
+            if (--left_in_run == 0 && ++run < walk.runs.size()) {
+                left_in_run = walk.runs[run].files;
+                run_taken = false;
+            }
+            return taken;
         };
         if (testing) {
             files.take_all(walk.found, [&](const String& path) {
-                begin_path();
-                const bool taken = not_listed(path);
-                end_of_path(taken);
-                return taken;
+                return next_path(path, [this](const String& file, const platform::DirectoryIdentity& directory) {
+                    return not_listed(file, directory);
+                });
             });
         } else {
-            const std::int32_t count = walk.found.count;
-            files.take_all(walk.found);
-            for (std::int32_t i = 0; i < count; ++i) {
-                begin_path();
-                end_of_path(true);
-            }
+            PathList& found = walk.found;
+            for (const String& path : found)
+                next_path(path, [](const String&, const platform::DirectoryIdentity&) { return true; });
+            files.take_all(found);
         }
         if (position <= walk.left_out_from) leave_out(walk.left_out);  // left out after the last one kept
         for (std::int32_t i = held; i < files.count && line_indices != nullptr; ++i) line_indices->append(line - 1);
     }
 
-    // Whether a path is not in the file list yet; then it is indexed at the position it is
-    // about to take there. A path listed already is reported.
-    bool not_listed(const String& path) {
-        const std::uint32_t hash = listed.hash_of(path);
-        if (listed.find(path, hash) >= 0) {
+    // Whether a file is not in the file list yet; then it is indexed at the position it is
+    // about to take there. A file listed already is reported.
+    bool not_listed(const String& path, const platform::DirectoryIdentity& directory) {
+        const FileKey key = key_of(path, directory);
+        if (listed.find_where(key.hash, [&](std::int32_t at) { return same_file(at, key); }) >= 0) {
             problems.add({"The file '", path, "' occurs more than once.\r\n"});
             return false;
         }
-        listed.add(path, files.count, hash);
+        index(files.count, key);
         return true;
     }
 
@@ -292,7 +368,7 @@ struct Resolution {
         WalkShared shared;
         shared.failures = failures != nullptr ? &met : nullptr;
         shared.progress = progress;
-        shared.directories = origins != nullptr ? &origins->directories : nullptr;
+        shared.directories = &origins->directories;
         // Paths that an earlier piece lists too are kept for their messages, within room
         // of the problem text's usual size; all of them where duplicates are allowed.
         shared.repeat_room = (flags & RESOLVE_ALLOW_DUPLICATES) != 0 ? -1 : problems.given() ? problem_text_limit : 0;
@@ -336,7 +412,11 @@ void resolve_file_spec(const char* specification, PathList& files, const char* d
     }
     if (failures != nullptr) failures->clear();
     if (total_size != nullptr) *total_size = 0;
-    Resolution run{files, messages, line_indices, total_size, flags, origins, failures, progress, PathIndex(files), 0};
+    // The origins are kept whether the caller wants them or not: the duplicate test needs
+    // the directories the files lie in.
+    FileOrigins own_origins;
+    Resolution run{files,    messages, line_indices,     total_size, flags, origins != nullptr ? origins : &own_origins,
+                   failures, progress, PathIndex(files), 0};
     while (working.length() > 0) {
         ++run.line;
         run.resolve_line(working.take_line(), default_directory);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -10,6 +14,7 @@
 
 #include "core/iterator.h"
 #include "core/list.h"
+#include "platform/platform.h"
 #include "tests/support/current_directory_guard.h"
 #include "tests/support/temp_tree.h"
 
@@ -288,6 +293,44 @@ TEST_F(ResolverTree, ProblemTextPastItsLimitCountsWhatIsLeftOut) {
         EXPECT_EQ(expected, run("*.obj;*.obj;*.zzz;*.res;*.res", WALK_RECURSE | RESOLVE_NO_LINE_NUMBERS).problems);
     }
     set_problem_text_limit(-1);
+}
+
+// One file named through two spellings of its directory is one file, reported as a
+// duplicate under the second spelling; two hard links of one file are two names, two files.
+TEST(Resolver, OneFileUnderTwoSpellingsIsOneFile) {
+    TempTree tree;
+    tree.file("Longdirectoryname/a.obj", 3);
+    tree.file("Longdirectoryname/linked.obj", 4);
+    std::filesystem::create_hard_link(tree.native("Longdirectoryname/linked.obj"),
+                                      tree.native("Longdirectoryname/hard.obj"));
+    std::vector<std::string> spellings = {"Longdirectoryname/../Longdirectoryname/", "./Longdirectoryname/",
+                                          "Longdirectoryname/./"};
+#ifdef _WIN32
+    spellings.push_back("LONGDIRECTORYNAME/");
+    spellings.push_back("\\\\?\\" + tree.native("Longdirectoryname") + "\\");
+    platform::DirectoryEntry entry;
+    platform::Search* search = platform::find_first(tree.native("Longdirectoryname").c_str(), entry);
+    ASSERT_NE(nullptr, search);
+    platform::find_close(search);
+    if (entry.short_name[0] != '\0') spellings.push_back(std::string(entry.short_name) + "/");
+    tree.file("\xC3\x84/b.obj");  // Ä holding b.obj, named as ä
+    EXPECT_EQ(std::string("The file '") + tree.native("\xC3\xA4/b.obj") + "' occurs more than once.\r\n",
+              resolve(("\xC3\x84\\*.obj\n\xC3\xA4\\*.obj"), tree.path().c_str(), RESOLVE_NO_LINE_NUMBERS).problems);
+#else
+    ASSERT_EQ(0, symlink(tree.native("Longdirectoryname").c_str(), tree.native("link").c_str()));
+    spellings.push_back("link/");
+#endif
+    for (const std::string& spelling : spellings) {
+        const std::string twice = native_relative("Longdirectoryname/*.obj\n") + native_relative(spelling) + "*.obj";
+        const Resolved got = resolve(twice.c_str(), tree.path().c_str(), RESOLVE_NO_LINE_NUMBERS);
+        EXPECT_EQ(3u, got.files.size()) << spelling;
+        const std::string second =
+            spelling.find(':') != std::string::npos ? spelling : tree.path() + separator + native_relative(spelling);
+        std::string expected;
+        for (const char* name : {"a.obj", "hard.obj", "linked.obj"}) expected += duplicate(second + name);
+        EXPECT_EQ(expected, got.problems) << spelling;
+        EXPECT_EQ(22, got.total) << spelling;
+    }
 }
 
 // The duplicate test over many files: every second naming is caught, in order.
