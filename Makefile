@@ -16,7 +16,7 @@ FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := string_fuzz paths_fuzz resolver_fuzz
 
 .PHONY: all build demo install test test-asan test-tsan clang windows windows-compiler test-windows wine-tools wine-locales \
-        wine-prefix package package-tools package-check fuzz fuzz-runtime bench format format-check format-tool clean
+        wine-prefix package windows-package package-tools package-check fuzz fuzz-runtime bench format format-check format-tool clean
 
 all: build
 
@@ -85,14 +85,17 @@ test-windows: wine-locales wine-prefix
 	  $(WINE_ENV) $(WINESERVER) -k > /dev/null 2>&1; exit $$status
 
 # The packages, in build/package: rubo_<version>_amd64.deb (the release build) and
-# rubo-<version>-win64.zip (the MinGW build, statically linked).
+# rubo-<version>-win64.zip (the MinGW build, statically linked). The archive alone
+# needs neither the release build nor its tests.
 VERSION := $(shell grep -o 'rubo VERSION [0-9.]*' CMakeLists.txt | cut -d ' ' -f 3)
 DEB := build/package/rubo_$(VERSION)_amd64.deb
 ZIP := build/package/rubo-$(VERSION)-win64.zip
 
-package: package-tools build windows
+package: windows-package build
 	cd build/release && cpack
-	cmake --build --preset windows --target rubo_manual_text
+
+windows-package: package-tools windows
+	cmake --build --preset windows --target rubo_windows_texts
 	cd build/windows && cpack
 
 package-tools:

@@ -3,12 +3,19 @@
 
 set(RUBO_PACKAGE_DIRECTORY ${CMAKE_SOURCE_DIR}/build/package)
 
-# The manual as plain text, for the Windows archive (Windows has no man).
-function(rubo_manual_as_text output)
-  add_custom_command(OUTPUT ${output}
-    COMMAND sh -c "groff -man -Tutf8 -P-bcou '${CMAKE_SOURCE_DIR}/docs/rubo.1' | sed 's/$/\\r/' > '${output}'"
+# What the Windows archive gives its user beside rubo.exe, in the given directory and with
+# the line ends of Windows: README.txt, written for that user (docs/README-windows.txt.in),
+# and the manual as plain text, rubo.txt (Windows has no man). The manual is rendered
+# without hyphenation (HY=0) and with the register windows set, which keeps the Windows
+# examples alone and breaks no word at a hyphen of its own.
+function(rubo_windows_texts directory)
+  configure_file(${CMAKE_SOURCE_DIR}/docs/README-windows.txt.in ${directory}/README.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  add_custom_command(OUTPUT ${directory}/rubo.txt
+    COMMAND sh -c "groff -man -Tutf8 -P-bcou -rHY=0 -rwindows=1 '${CMAKE_SOURCE_DIR}/docs/rubo.1' > '${directory}/rubo.lf.txt' && sed 's/$/\\r/' '${directory}/rubo.lf.txt' > '${directory}/rubo.txt'"
     DEPENDS ${CMAKE_SOURCE_DIR}/docs/rubo.1
     VERBATIM)
+  add_custom_target(rubo_windows_texts ALL DEPENDS ${directory}/rubo.txt)
 endfunction()
 
 set(CPACK_PACKAGE_NAME rubo)
@@ -32,10 +39,10 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME rubo-${PROJECT_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-  rubo_manual_as_text(${CMAKE_BINARY_DIR}/rubo.txt)
-  add_custom_target(rubo_manual_text ALL DEPENDS ${CMAKE_BINARY_DIR}/rubo.txt)
+  set(texts ${CMAKE_BINARY_DIR}/package-files)
+  rubo_windows_texts(${texts})
   install(TARGETS rubo RUNTIME DESTINATION .)
-  install(FILES README.md ${CMAKE_BINARY_DIR}/rubo.txt DESTINATION .)
+  install(FILES ${texts}/README.txt ${texts}/rubo.txt DESTINATION .)
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

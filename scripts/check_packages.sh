@@ -2,8 +2,9 @@
 # Tries the built packages the way a user gets them:
 #   scripts/check_packages.sh DEB ZIP WINE
 # installs the Debian package, asks the installed rubo for its version and lets it
-# delete in a tiny tree, removes the package again; then unpacks the Windows archive and
-# does the same with its rubo.exe under WINE (whose environment the caller sets).
+# delete in a tiny tree, removes the package again; then unpacks the Windows archive,
+# looks at its texts and does the same with its rubo.exe under WINE (whose environment
+# the caller sets).
 set -eu
 deb=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 zip=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
@@ -34,7 +35,17 @@ dpkg -r rubo
 
 mkdir "$work/archive"
 (cd "$work/archive" && cmake -E tar xf "$zip")
-[ -f "$work/archive/README.md" ] && [ -f "$work/archive/rubo.txt" ] || fail "README or manual missing from the archive"
+# README.txt and the manual rubo.txt are text for Windows: every line ends in CR LF, no
+# word of the manual is broken at a line end (by a hyphen of its own or groff's), and its
+# examples are the Windows ones.
+cr=$(printf '\r') hyphen=$(printf '\342\200\220')
+for text in README.txt rubo.txt; do
+    [ -s "$work/archive/$text" ] || fail "$text missing from the archive"
+    ! grep -qv "$cr\$" "$work/archive/$text" && [ -z "$(tail -c 1 "$work/archive/$text")" ] ||
+        fail "$text has a line that does not end in CR LF"
+done
+! LC_ALL=C grep -Eq "[[:alpha:]](-|$hyphen)$cr\$" "$work/archive/rubo.txt" || fail "rubo.txt breaks a word at a line end"
+grep -q 'C:.work> rubo' "$work/archive/rubo.txt" || fail "rubo.txt lacks the Windows examples"
 "$wine" "$work/archive/rubo.exe" --version | tr -d '\r' | head -n 1 | grep -qx "rubo [0-9.]*" ||
     fail "rubo.exe --version did not answer its version"
 tiny_run "$work/windows" "$wine" "$work/archive/rubo.exe"
