@@ -1,7 +1,9 @@
 #include "platform/win32/directory_identity.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/win32/system_text.h"
 
@@ -21,15 +23,16 @@ bool long_or_device_form(const WideText& path) {
            is_separator(path[3]);
 }
 
-// The directory at `path` opened to be held (with `flags` besides the one that lets a
-// directory be opened) and what the system tells of it; INVALID_HANDLE_VALUE with the
-// last error set when either fails, 3 for a missing directory.
-HANDLE open_held(const WideText& path, DWORD flags, BY_HANDLE_FILE_INFORMATION& information) {
-    HANDLE handle =
-        CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+// What a held directory's handle may do: list the directory, open what it holds, tell
+// what it is. It shares reading and writing, not deletion.
+constexpr ACCESS_MASK HOLDING_ACCESS = FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE | FILE_READ_ATTRIBUTES;
+constexpr ULONG HOLDING_SHARING = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// `handle`, opened to be held, when the system tells what it is; else INVALID_HANDLE_VALUE
+// with the last error set, 3 for a missing directory (or, `missing_file`, any entry).
+HANDLE with_information(HANDLE handle, DWORD missing_file, BY_HANDLE_FILE_INFORMATION& information) {
     if (handle == INVALID_HANDLE_VALUE) {
-        if (GetLastError() == ERROR_FILE_NOT_FOUND) SetLastError(ERROR_PATH_NOT_FOUND);
+        if (GetLastError() == missing_file) SetLastError(ERROR_PATH_NOT_FOUND);
         return handle;
     }
     if (GetFileInformationByHandle(handle, &information) != 0) return handle;
@@ -37,6 +40,50 @@ HANDLE open_held(const WideText& path, DWORD flags, BY_HANDLE_FILE_INFORMATION& 
     CloseHandle(handle);
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
+}
+
+DirectoryIdentity identity_from(const BY_HANDLE_FILE_INFORMATION& information) {
+    DirectoryIdentity identity;
+    identity.volume = information.dwVolumeSerialNumber;
+    identity.file = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+    identity.known = true;
+    return identity;
+}
+
+// Whether the system opens what a link leads to even when asked for the entry itself:
+// Wine does so for a link of the host system, and the handle then shows neither the
+// link's attributes nor its name, but its target's.
+bool links_followed_anyway() {
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+// The path of what `handle` holds on its volume ("\dir\name"); empty when the system
+// does not tell it.
+WideText name_of(HANDLE handle) {
+    std::vector<DWORD> answer((sizeof(DWORD) + 32768 * sizeof(wchar_t)) / sizeof(DWORD));
+    auto& information = *reinterpret_cast<FILE_NAME_INFO*>(answer.data());
+    const auto size = static_cast<DWORD>(answer.size() * sizeof(DWORD));
+    if (!GetFileInformationByHandleEx(handle, FileNameInfo, &information, size)) return {};
+    return WideText(information.FileName, information.FileNameLength / sizeof(wchar_t));
+}
+
+// Whether `handle`, opened as the entry `name` of the directory `parent`, holds that
+// entry and not what a link there leads to: its path is the directory's and the name.
+// Wine tells a path without the dots and blanks its last name ends with, so they are
+// left out of the comparison.
+bool opened_by_own_name(HANDLE parent, const WideText& name, HANDLE handle) {
+    const auto trimmed = [](WideText path) {
+        while (!path.empty() && (path.back() == L'.' || path.back() == L' ')) path.pop_back();
+        return path;
+    };
+    WideText expected = name_of(parent);
+    if (expected.empty()) return false;
+    if (expected.back() != L'\\') expected += L'\\';
+    expected = trimmed(expected + name);
+    const WideText opened = trimmed(name_of(handle));
+    return CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), expected.data(),
+                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }
 
 // Closes a handle that is not to be held, and answers INVALID_HANDLE_VALUE with `error`.
@@ -63,7 +110,9 @@ bool full_directory_path(const char* path, WideText& wide) {
 
 HANDLE hold_directory(const WideText& path) {
     BY_HANDLE_FILE_INFORMATION information;
-    HANDLE handle = open_held(path, 0, information);
+    HANDLE handle = with_information(CreateFileW(path.c_str(), HOLDING_ACCESS, HOLDING_SHARING, nullptr, OPEN_EXISTING,
+                                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr),
+                                     ERROR_FILE_NOT_FOUND, information);
     if (handle == INVALID_HANDLE_VALUE || is_directory(information.dwFileAttributes)) return handle;
     return refuse(handle, ERROR_PATH_NOT_FOUND);
 }
@@ -73,32 +122,58 @@ HANDLE hold_directory(const char* path) {
     return full_directory_path(path, wide) ? hold_directory(wide) : INVALID_HANDLE_VALUE;
 }
 
-HANDLE hold_plain_directory(const WideText& path) {
-    BY_HANDLE_FILE_INFORMATION information;
-    HANDLE handle = open_held(path, FILE_FLAG_OPEN_REPARSE_POINT, information);
-    if (handle == INVALID_HANDLE_VALUE) return handle;
-    // The handle is asked first. The name is asked as well, once the handle holds the
-    // entry in place: where opening the reparse point itself is not honoured (Wine, for a
-    // link of the host system), the handle shows the link's target, while the name's
-    // attributes still show the link.
-    const DWORD named = GetFileAttributesW(path.c_str());
-    if (named == INVALID_FILE_ATTRIBUTES) return refuse(handle, ERROR_PATH_NOT_FOUND);
-    if (is_reparse_point(information.dwFileAttributes) || is_reparse_point(named))
+bool entry_name(const char* name, WideText& wide) {
+    const bool one = name != nullptr && name[0] != '\0' && std::strcmp(name, ".") != 0 &&
+                     std::strcmp(name, "..") != 0 && std::strpbrk(name, "\\/:") == nullptr;
+    if (!one) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    if (!wide_text(name, wide)) return false;
+    // A counted name takes at most 32,767 units.
+    if (wide.size() <= 32767) return true;
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+}
+
+HANDLE open_entry(HANDLE parent, const WideText& name, ACCESS_MASK access, ULONG sharing, ULONG options) {
+    UNICODE_STRING text;
+    text.Buffer = const_cast<wchar_t*>(name.data());
+    text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    // Names compare without regard to case, as KERNEL32 has them compared.
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parent, nullptr);
+    IO_STATUS_BLOCK status_block;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const NTSTATUS status = NtOpenFile(&handle, access | SYNCHRONIZE, &attributes, &status_block, sharing,
+                                       options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT);
+    if (!NT_SUCCESS(status)) {
+        SetLastError(RtlNtStatusToDosError(status));
+        return INVALID_HANDLE_VALUE;
+    }
+    if (links_followed_anyway() && !opened_by_own_name(parent, name, handle))
         return refuse(handle, ERROR_CANT_RESOLVE_FILENAME);
-    if (!is_directory(information.dwFileAttributes) || !is_directory(named))
-        return refuse(handle, ERROR_PATH_NOT_FOUND);
+    return handle;
+}
+
+HANDLE hold_plain_directory(HANDLE parent, const WideText& name, DirectoryIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION information;
+    HANDLE handle = open_entry(parent, name, HOLDING_ACCESS, HOLDING_SHARING, FILE_DIRECTORY_FILE);
+    // A file where a directory was looked for is missing as a directory.
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_DIRECTORY) SetLastError(ERROR_PATH_NOT_FOUND);
+    handle = with_information(handle, ERROR_FILE_NOT_FOUND, information);
+    if (handle == INVALID_HANDLE_VALUE) return handle;
+    if (is_reparse_point(information.dwFileAttributes)) return refuse(handle, ERROR_CANT_RESOLVE_FILENAME);
+    if (!is_directory(information.dwFileAttributes)) return refuse(handle, ERROR_PATH_NOT_FOUND);
+    identity = identity_from(information);
     return handle;
 }
 
 DirectoryIdentity identity_of(HANDLE directory) {
     BY_HANDLE_FILE_INFORMATION information;
-    DirectoryIdentity identity;
     if (GetFileInformationByHandle(directory, &information) == 0 || !is_directory(information.dwFileAttributes))
-        return identity;
-    identity.volume = information.dwVolumeSerialNumber;
-    identity.file = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
-    identity.known = true;
-    return identity;
+        return {};
+    return identity_from(information);
 }
 
 }  // namespace rubo::platform::win32

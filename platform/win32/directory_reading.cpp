@@ -1,14 +1,15 @@
-// Open directories and their readings through KERNEL32. A directory is held by a handle
-// that does not share deletion, so that while it is open it can be neither renamed nor
-// removed, and is known by its full path in the long form: a directory below it is opened
-// by that path and its own name, refusing a reparse point, and a directory is read by
-// its path. The system is asked for every entry ("*") and gives each one's details with
-// it, so a reading needs nothing open once it is made.
+// Open directories and their readings. A directory is held by a handle that does not
+// share deletion, so that while it is open it can be neither renamed nor removed; a
+// directory below it is opened relative to that handle by its own name, refusing a
+// reparse point, and a directory is read through its handle, never looked up by a path
+// again. The listing gives every entry's details and file ID with its names, so a
+// reading needs nothing open once it is made, and tells which directory each
+// subdirectory was.
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
-#include <cwchar>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,7 +25,6 @@ namespace rubo::platform {
 struct Directory {
     HANDLE handle = INVALID_HANDLE_VALUE;
     DirectoryIdentity identity;
-    WideText path;  // full, in the form the system takes as it stands
 };
 
 struct DirectoryReading::Data {
@@ -32,6 +32,7 @@ struct DirectoryReading::Data {
         std::size_t name = 0;  // offsets of the zero-terminated names in `names`
         std::size_t short_name = 0;
         EntryDetails details;
+        DirectoryIdentity identity;  // of a directory, where the listing gave its file ID
     };
     std::string names;
     std::vector<Entry> entries;
@@ -42,10 +43,10 @@ struct DirectoryReading::Data {
     Data& operator=(const Data&) = delete;
 
     const char* text(std::size_t offset) const { return names.data() + offset; }
-    // Keeps a name the system gave, as WTF-8, and answers where it begins.
-    std::size_t keep(const wchar_t* name) {
+    // Keeps a name the system gave, `size` bytes long, as WTF-8, and answers where it begins.
+    std::size_t keep(const wchar_t* name, std::size_t size) {
         const std::size_t offset = names.size();
-        names.append(wtf8_from_wide(name, std::wcslen(name)));
+        names.append(wtf8_from_wide(name, size / sizeof(wchar_t)));
         names.push_back('\0');
         return offset;
     }
@@ -53,38 +54,41 @@ struct DirectoryReading::Data {
 
 namespace {
 
-// `path` with `name` after it, one separator between them.
-WideText path_below(const WideText& path, const WideText& name) {
-    WideText below = path;
-    if (below.empty() || (below.back() != L'\\' && below.back() != L'/')) below += L'\\';
-    return below + name;
+// Keeps the entries of one answer of the listing; a subdirectory's identity is its file
+// ID on the volume of the directory `own`.
+void keep_entries(const unsigned char* answer, const DirectoryIdentity& own, DirectoryReading::Data& reading) {
+    for (;;) {
+        const auto& found = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(answer);
+        DirectoryReading::Data::Entry entry{
+            reading.keep(found.FileName, found.FileNameLength),
+            reading.keep(found.ShortName, static_cast<unsigned char>(found.ShortNameLength)),
+            win32::details_of(found),
+            {}};
+        const auto file = static_cast<std::uint64_t>(found.FileId.QuadPart);
+        if ((found.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && file != 0 && own.known) {
+            entry.identity = own;
+            entry.identity.file = file;
+        }
+        reading.entries.push_back(entry);
+        if (found.NextEntryOffset == 0) return;
+        answer += found.NextEntryOffset;
+    }
 }
 
-// Whether `name` names one entry of a directory, and nothing but that: no separator, no
-// stream (after a colon), neither "." nor "..".
-bool one_name(const char* name) {
-    return name[0] != '\0' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 &&
-           std::strpbrk(name, "\\/:") == nullptr;
-}
-
-// A directory held by `handle`, its path taken over; null with the last error kept when
-// the handle is none.
-Directory* held(HANDLE handle, WideText&& path) {
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    return new Directory{handle, win32::identity_of(handle), std::move(path)};
-}
-
-// Takes the entries of a started listing to its end, and ends it. False with the
-// system's error when the listing fails before its end.
-bool take_entries(HANDLE listing, WIN32_FIND_DATAW& data, DirectoryReading::Data& reading) {
-    do {
-        reading.entries.push_back(
-            {reading.keep(data.cFileName), reading.keep(data.cAlternateFileName), win32::details_of(data)});
-    } while (FindNextFileW(listing, &data));
-    const DWORD error = GetLastError();
-    FindClose(listing);
-    SetLastError(error);
-    return error == ERROR_NO_MORE_FILES;
+// Takes every entry of the directory held by `handle`, from the start of its listing to
+// the end. False with the system's error when the listing fails before its end.
+bool take_entries(HANDLE handle, const DirectoryIdentity& own, DirectoryReading::Data& reading) {
+    std::vector<std::uint64_t> answer(64 * 1024 / sizeof(std::uint64_t));  // aligned as the entries need
+    const auto size = static_cast<DWORD>(answer.size() * sizeof(std::uint64_t));
+    for (FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;; request = FileIdBothDirectoryInfo) {
+        if (!GetFileInformationByHandleEx(handle, request, answer.data(), size)) {
+            // A drive's root may hold nothing at all, not even "." and "..".
+            const DWORD error = GetLastError();
+            return error == ERROR_NO_MORE_FILES ||
+                   (request == FileIdBothDirectoryRestartInfo && error == ERROR_FILE_NOT_FOUND);
+        }
+        keep_entries(reinterpret_cast<const unsigned char*>(answer.data()), own, reading);
+    }
 }
 
 }  // namespace
@@ -105,8 +109,7 @@ EntryKind DirectoryReading::kind(std::size_t index) const {
     return (attributes & ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::DIRECTORY : EntryKind::OTHER;
 }
 
-// A listing does not tell which directory an entry is.
-DirectoryIdentity DirectoryReading::identity(std::size_t) const { return {}; }
+DirectoryIdentity DirectoryReading::identity(std::size_t index) const { return data_->entries[index].identity; }
 
 bool DirectoryReading::details(std::size_t index, DirectoryEntry& entry) {
     if (!data_->detailed) {
@@ -127,23 +130,19 @@ void DirectoryReading::release() {
 }
 
 Directory* open_directory(const char* path) {
-    WideText wide;
-    if (!win32::full_directory_path(path, wide)) return nullptr;
-    return held(win32::hold_directory(wide), std::move(wide));
+    HANDLE handle = win32::hold_directory(path);
+    return handle != INVALID_HANDLE_VALUE ? new Directory{handle, win32::identity_of(handle)} : nullptr;
 }
 
 Directory* open_directory_below(Directory* parent, const char* name, const DirectoryIdentity& expected) {
     WideText wide_name;
-    if (!win32::wide_text(name, wide_name)) return nullptr;
-    if (!one_name(name)) {
-        set_last_error(SYSTEM_ERROR_INVALID_NAME);
-        return nullptr;
-    }
-    WideText path = path_below(parent->path, wide_name);
-    Directory* directory = held(win32::hold_plain_directory(path), std::move(path));
-    if (directory == nullptr || !expected.known || expected.same_as(directory->identity)) return directory;
+    if (!win32::entry_name(name, wide_name)) return nullptr;
+    DirectoryIdentity identity;
+    HANDLE handle = win32::hold_plain_directory(parent->handle, wide_name, identity);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (!expected.known || expected.same_as(identity)) return new Directory{handle, identity};
     // Another directory than the one read there: not the way down.
-    close_directory(directory);
+    CloseHandle(handle);
     set_last_error(SYSTEM_ERROR_PATH_NOT_FOUND);
     return nullptr;
 }
@@ -163,12 +162,7 @@ bool read_directory(Directory* directory, DirectoryReading& reading) {
     reading = DirectoryReading{};
     DirectoryReading fresh;
     fresh.data_ = new DirectoryReading::Data;
-    WIN32_FIND_DATAW data;
-    HANDLE listing = FindFirstFileW(path_below(directory->path, L"*").c_str(), &data);
-    // A drive's root may hold nothing at all, not even "." and "..".
-    const bool read = listing != INVALID_HANDLE_VALUE ? take_entries(listing, data, *fresh.data_)
-                                                      : GetLastError() == ERROR_FILE_NOT_FOUND;
-    if (!read) {
+    if (!take_entries(directory->handle, directory->identity, *fresh.data_)) {
         const DWORD error = GetLastError();
         fresh = DirectoryReading{};
         SetLastError(error);

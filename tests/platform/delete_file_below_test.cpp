@@ -8,7 +8,11 @@
 
 using namespace rubo;
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "tests/support/directory_link.h"
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,7 +99,61 @@ TEST(DeleteFileBelow, RefusesPathsThatDoNotLeadDownToAFile) {
     EXPECT_TRUE(fs::exists(dir / "file"));
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Nothing a link in the tree leads to is removed: a link to a directory on the way is
+// refused, one at the end is a directory, and one that has come to lead to a file fails
+// too where the system cannot remove the link itself (Wine: a host link, which shows as a
+// plain file and whose removal through any handle removes its target).
+TEST(WindowsDeleteFileBelow, NothingALinkLeadsToIsRemoved) {
+    if (const std::string why = rubo::test::directory_links_unavailable(); !why.empty()) GTEST_SKIP() << why;
+    ScratchDirectory tree;
+    ScratchDirectory outside;
+    outside.make_directory("folder");
+    outside.write_file("folder/x");
+    outside.make_directory("file");
+    ASSERT_EQ("", rubo::test::make_directory_link(tree / "to_folder", outside / "folder"));
+    ASSERT_EQ("", rubo::test::make_directory_link(tree / "to_file", outside / "file"));
+    fs::remove(outside / "file");
+    outside.write_file("file");
+    const struct {
+        const char* relative;
+        platform::ErrorCode error;  // 0 where it depends on the kind of link
+    } cases[] = {{"to_folder/x", platform::SYSTEM_ERROR_CANT_RESOLVE_FILENAME},
+                 {"to_folder", platform::SYSTEM_ERROR_ACCESS_DENIED},
+                 {"to_file", 0}};
+    for (const auto& c : cases) {
+        EXPECT_FALSE(delete_below(tree, c.relative)) << c.relative;
+        if (c.error != 0) {
+            EXPECT_EQ(c.error, platform::last_error()) << c.relative;
+        }
+    }
+    EXPECT_TRUE(fs::exists(outside / "folder/x"));
+    EXPECT_TRUE(fs::exists(outside / "file"));
+}
+
+// A read-only file mapped into memory, which some systems refuse to remove (Wine does),
+// keeps its read-only mark when the removal fails; where it is removed, it is gone.
+TEST(WindowsDeleteFileBelow, FailedRemovalKeepsTheReadOnlyMark) {
+    ScratchDirectory dir;
+    dir.write_file("mapped", "bytes");
+    const std::wstring path = fs::path(dir / "mapped").wstring();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    CloseHandle(file);
+    void* view = mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    ASSERT_TRUE(view != nullptr && SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    const bool removed = delete_below(dir, "mapped");
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    if (removed) {
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, attributes);
+    } else {
+        EXPECT_NE(0u, attributes & FILE_ATTRIBUTE_READONLY);
+    }
+}
+#else
 // A directory below the base that has become a link stops the deletion, wherever the
 // link leads; the base itself is taken as given, link or not, and a file that is a link
 // is removed as a link.
