@@ -169,9 +169,21 @@ template <class Rules> bool PathStyle<Rules>::is_absolute_path(const char* path)
         return Rules::is_separator(start[0]);
 }
 
-template <class Rules> bool PathStyle<Rules>::make_absolute_path(String& path, const char* base) {
+template <class Rules>
+bool PathStyle<Rules>::make_absolute_path(String& path, const char* base, DriveDirectory drive_directory) {
     path.trim_left();
     path.trim_right();
+    return put_base_before(path, base, drive_directory);
+}
+
+template <class Rules>
+bool PathStyle<Rules>::make_absolute_directory(String& directory, const char* base, DriveDirectory drive_directory) {
+    directory.trim_left();
+    return put_base_before(directory, base, drive_directory);
+}
+
+template <class Rules>
+bool PathStyle<Rules>::put_base_before(String& path, const char* base, DriveDirectory drive_directory) {
     if (path.length() == 0 || base == nullptr) return false;
     base = skip_blanks(base);
     if (!is_absolute_path(base)) return false;
@@ -182,11 +194,21 @@ template <class Rules> bool PathStyle<Rules>::make_absolute_path(String& path, c
         const bool drive_relative = text[1] == ':';
         if ((rooted && Rules::is_separator(text[1])) || (drive_relative && Rules::is_separator(text[2])))
             return false;  // a network path, or already absolute
-        // Both of these take something of the base's drive; a base without one (a
-        // network path) has nothing to give.
-        if ((rooted || drive_relative) && drive_letter(base) == 0) return false;
-        if (rooted) {
-            absolute.assign(base, 2);  // the base's drive in front of the root
+        const char drive = drive_letter(text);
+        if (drive_relative && (drive == 0 || drive != drive_letter(base))) {
+            // Another drive than the base's: its own current directory, else its root.
+            String own = drive != 0 && drive_directory != nullptr ? drive_directory(drive) : String();
+            if (drive_letter(own.text()) == drive && is_absolute_path(own.text())) {
+                append_directory(absolute, own.text());
+            } else {
+                absolute.assign(text, 2);
+                absolute.append(Rules::separator);
+            }
+            text += 2;
+        } else if (rooted) {
+            // The base's drive in front of the root; a network base has none to give.
+            if (drive_letter(base) == 0) return false;
+            absolute.assign(base, 2);
         } else if (drive_relative) {
             absolute.assign(text, 2);  // the path's own drive, the base's directory
             append_directory(absolute, base + 2);

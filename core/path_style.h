@@ -48,11 +48,21 @@ public:
     // After leading blanks: a network path or "?:" plus a separator where the style has
     // drives, a leading separator where it has not.
     static bool is_absolute_path(const char* path);
+    // The current directory the system keeps for a drive (an upper-case letter), as a
+    // full path (D:\work); empty when it has none to tell.
+    using DriveDirectory = String (*)(char drive);
+
     // Trims the path of blanks at both ends (in every case), then, when it is relative
-    // and the base is absolute, puts the base in front of it. A path from the root of the
-    // current drive takes the base's drive, a drive-relative one (D:x) the base's
-    // directory. True when the path was changed beyond the trimming.
-    static bool make_absolute_path(String& path, const char* base);
+    // and the base is absolute, puts the base in front of it. The base is the current
+    // directory of its drive: a path from the root of the current drive takes the base's
+    // drive, a drive-relative one (D:x) on the base's drive the base's directory, and
+    // one on another drive (or beside a network base) that drive's own directory, as
+    // `drive_directory` answers it, or the drive's root when it answers none. True when
+    // the path was changed beyond the trimming.
+    static bool make_absolute_path(String& path, const char* base, DriveDirectory drive_directory = nullptr);
+    // The same for the directory of a line (cut_line_directory), which ended before a
+    // separator: blanks at its end belong to its last name and stay.
+    static bool make_absolute_directory(String& directory, const char* base, DriveDirectory drive_directory = nullptr);
 
     // Cuts the directory off a line of a file specification, together with the line's
     // last separator, and returns it without that separator (kept where it ends a root).
@@ -80,6 +90,8 @@ private:
     static int separator_before(const char* text, int length, SuffixSlash suffix_slash);
     static bool ends_root(const char* text, int separator_index);
     static void append_directory(String& out, const char* directory);
+    // make_absolute_path once the path is trimmed.
+    static bool put_base_before(String& path, const char* base, DriveDirectory drive_directory);
 };
 
 }  // namespace rubo

@@ -1,8 +1,11 @@
 #pragma once
-// The path style of the running system, and the path operations in that style.
+// The path style of the running system, and the path operations in that style. Paths
+// are made absolute as the system makes them: a drive-relative path on another drive
+// than the base's takes that drive's current directory from the system.
 
 #include "core/posix_paths.h"
 #include "core/windows_paths.h"
+#include "core/working_paths.h"
 
 namespace rubo {
 
@@ -24,7 +27,12 @@ inline int extension_position(const char* path) { return NativePaths::extension_
 inline bool strip_extension(String& path) { return NativePaths::strip_extension(path); }
 inline char drive_letter(const char* path) { return NativePaths::drive_letter(path); }
 inline bool is_absolute_path(const char* path) { return NativePaths::is_absolute_path(path); }
-inline bool make_absolute_path(String& path, const char* base) { return NativePaths::make_absolute_path(path, base); }
+inline bool make_absolute_path(String& path, const char* base) {
+    return NativePaths::make_absolute_path(path, base, drive_directory);
+}
+inline bool make_absolute_directory(String& directory, const char* base) {
+    return NativePaths::make_absolute_directory(directory, base, drive_directory);
+}
 inline String cut_line_directory(String& line) { return NativePaths::cut_line_directory(line); }
 inline String root_named_by(const char* directory) { return NativePaths::root_named_by(directory); }
 inline int compare_paths(const String& first, const String& second) {

@@ -46,6 +46,14 @@ String current_directory() {
     return directory;
 }
 
+String drive_directory(char drive) {
+    String directory;
+    read_platform_text(directory, 99, [drive](char* buffer, std::uint32_t size) {
+        return platform::get_drive_directory(drive, buffer, size);
+    });
+    return directory;
+}
+
 const String& temp_directory() {
     static String directory;
     if (directory.length() == 0) {

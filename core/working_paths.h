@@ -22,6 +22,12 @@ char program_drive();
 // The process's current directory, whatever its length; empty when it cannot be read.
 String current_directory();
 
+// The current directory the system keeps for a drive (a letter): on Windows the
+// drive's own (its =X: environment variable, else its root), or the process's current
+// directory on the current drive. Empty where the system has no drives; it serves
+// make_absolute_path (paths.h) as the drive-relative paths' answer.
+String drive_directory(char drive);
+
 // The directory for temporary files, read from the platform on first use and kept
 // (normally ending with a separator); "c:\temp" or "/tmp" when the platform has none.
 const String& temp_directory();

@@ -319,6 +319,12 @@ bool read_directory(Directory* directory, DirectoryReading& reading);
 std::uint32_t get_current_directory(char* buffer, std::uint32_t size);
 bool set_current_directory(const char* path);
 
+// The current directory the system keeps for a drive (a letter A-Z, either case), as
+// it resolves "X:" alone: the process's current directory on its own drive, on another
+// the one its =X: environment variable names, else the drive's root. Systems without
+// drives fail with 87 (invalid parameter), as Windows does for a letter that is none.
+std::uint32_t get_drive_directory(char drive, char* buffer, std::uint32_t size);
+
 // The Windows directory; "/" on POSIX systems.
 std::uint32_t get_system_directory(char* buffer, std::uint32_t size);
 

@@ -358,7 +358,7 @@ struct Resolution {
         if (line_directory.length() == 0)
             line_directory = default_directory;
         else
-            make_absolute_path(line_directory, default_directory);
+            make_absolute_directory(line_directory, default_directory);
         LinePieces line_pieces(pieces_at_most(text));
         while (text.length() > 0) {
             String piece = text.take_until(';');

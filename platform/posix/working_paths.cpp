@@ -49,6 +49,11 @@ bool set_current_directory(const char* path) {
     return chdir(path) == 0 || posix::fail_with_path_errno(path);
 }
 
+std::uint32_t get_drive_directory(char, char*, std::uint32_t) {
+    parameter_valid(false);
+    return 0;
+}
+
 std::uint32_t get_system_directory(char* buffer, std::uint32_t size) { return answer_text("/", 1, buffer, size); }
 
 std::uint32_t get_program_path(char* buffer, std::uint32_t size) {

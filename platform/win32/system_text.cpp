@@ -10,21 +10,41 @@ namespace {
 
 bool is_separator(char c) { return c == '\\' || c == '/'; }
 
-// The length of the root of an absolute path: "C:\" (3), or "\\server\share\" for a
-// network path; 0 for a path that is not absolute.
-std::size_t absolute_root(const std::string& path, bool& network) {
-    network = false;
-    if (path.size() >= 3 && path[1] == ':' && is_separator(path[2])) return 3;
-    if (path.size() < 3 || !is_separator(path[0]) || !is_separator(path[1])) return 0;
-    // "\\?\..." and "\\.\..." are long or device forms already.
-    if ((path[2] == '?' || path[2] == '.') && (path.size() == 3 || is_separator(path[3]))) return 0;
-    network = true;
-    std::size_t end = 2;
-    for (int name = 0; name < 2 && end < path.size(); ++name) {
-        while (end < path.size() && !is_separator(path[end])) ++end;
-        if (end < path.size()) ++end;
+// How a path that is not relative begins.
+enum class Root { NONE, DRIVE, NETWORK, DEVICE };
+
+// Where the `count` names that begin at `at` end, each with the separator after it.
+std::size_t skip_names(const std::string& path, std::size_t at, int count) {
+    for (; count > 0 && at < path.size(); --count) {
+        while (at < path.size() && !is_separator(path[at])) ++at;
+        if (at < path.size()) ++at;
     }
-    return end;
+    return at;
+}
+
+// The length of the root of an absolute path: "C:\" (3); "\\server\share\" for a network
+// path; "\\.\name\" or "\\.\UNC\server\share\" for a device path ("\\." or "\\?" in any
+// spelling but the long form's own, "\\?\", which the system takes as it stands). 0 for a
+// path that is not absolute, and for the long form.
+std::size_t absolute_root(const std::string& path, Root& kind) {
+    kind = Root::NONE;
+    if (path.size() >= 3 && path[1] == ':' && is_separator(path[2])) {
+        kind = Root::DRIVE;
+        return 3;
+    }
+    if (path.size() < 3 || !is_separator(path[0]) || !is_separator(path[1])) return 0;
+    if ((path[2] == '?' || path[2] == '.') && (path.size() == 3 || is_separator(path[3]))) {
+        if (path.compare(0, 4, "\\\\?\\") == 0 || path.size() <= 4 || is_separator(path[4])) return 0;
+        kind = Root::DEVICE;
+        const std::size_t root = skip_names(path, 4, 1);
+        std::string device = path.substr(4, root - 4);
+        if (is_separator(device.back())) device.pop_back();
+        const bool unc =
+            device.size() == 3 && (device[0] | 0x20) == 'u' && (device[1] | 0x20) == 'n' && (device[2] | 0x20) == 'c';
+        return unc ? skip_names(path, root, 2) : root;
+    }
+    kind = Root::NETWORK;
+    return skip_names(path, 2, 2);
 }
 
 }  // namespace
@@ -42,13 +62,16 @@ bool wide_text(const char* text, WideText& wide) {
 bool system_path(const char* path, WideText& wide) {
     if (!path_given(path)) return false;
     const std::string given(path);
-    bool network = false;
-    const std::size_t root = absolute_root(given, network);
-    if (root == 0) return wide_text(path, wide);
-    std::string long_form = network ? "\\\\?\\UNC\\" : "\\\\?\\";
-    // The root; of a network path, the server and share after its two separators.
-    for (std::size_t i = network ? 2 : 0; i < root; ++i) long_form += is_separator(given[i]) ? '\\' : given[i];
-    if (!is_separator(long_form.back())) long_form += '\\';
+    Root kind = Root::NONE;
+    const std::size_t root = absolute_root(given, kind);
+    if (kind == Root::NONE) return wide_text(path, wide);
+    // The root in the long form: of a network path the server and share after its two
+    // separators, of a device path all that follows "\\.\".
+    std::string long_form = kind == Root::NETWORK ? "\\\\?\\UNC\\" : "\\\\?\\";
+    const std::size_t root_start = kind == Root::NETWORK ? 2 : kind == Root::DEVICE ? 4 : 0;
+    for (std::size_t i = root_start; i < root; ++i) long_form += is_separator(given[i]) ? '\\' : given[i];
+    // A device path that ends with its root names the device itself (\\.\C: the volume).
+    if (!is_separator(long_form.back()) && !(kind == Root::DEVICE && root == given.size())) long_form += '\\';
     const std::size_t root_end = long_form.size();
     for (std::size_t at = root; at < given.size();) {
         std::size_t end = at;

@@ -17,9 +17,11 @@ bool wide_text(const char* text, WideText& wide);
 // either separator) gets the long form: "\\?\" (or "\\?\UNC\") before it, backslashes
 // only, no empty, "." or ".." names (each ".." takes away the name before it, never the
 // drive or the share). So the system takes every name exactly as given, trailing dots
-// and blanks included, and the path may be up to 32,767 units long. A relative path,
-// and one already in a device or long form, is only converted. Fails as wide_text
-// does, and with 3 for an empty path.
+// and blanks included, and the path may be up to 32,767 units long. A device path
+// ("\\.\C:\...", or "\\?\" spelled with a slash), whose names the system would trim
+// too, gets the long form as well, with its device name (or UNC\server\share) as its
+// root. A relative path, and one already in the long form, is only converted. Fails
+// as wide_text does, and with 3 for an empty path.
 bool system_path(const char* path, WideText& wide);
 
 // Answers a text the system gave, as WTF-8, by the text-answer protocol of platform.h.

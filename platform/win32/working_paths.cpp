@@ -31,6 +31,15 @@ bool set_current_directory(const char* path) {
     return path_given(path) && win32::wide_text(path, wide) && SetCurrentDirectoryW(wide.c_str()) != 0;
 }
 
+std::uint32_t get_drive_directory(char drive, char* buffer, std::uint32_t size) {
+    const bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+    if (!parameter_valid(letter)) return 0;
+    const wchar_t alone[] = {static_cast<wchar_t>(drive), L':', L'\0'};
+    return answer_read(
+        [&alone](std::uint32_t room, wchar_t* text) { return GetFullPathNameW(alone, room, text, nullptr); }, buffer,
+        size);
+}
+
 std::uint32_t get_system_directory(char* buffer, std::uint32_t size) {
     return answer_read([](std::uint32_t room, wchar_t* text) { return GetWindowsDirectoryW(text, room); }, buffer,
                        size);

@@ -1,6 +1,6 @@
 #pragma once
 // A test fixture for one path style with shorthands: results as std::string, the
-// outcome of make_absolute_path, and a check of cut_line_directory.
+// outcome of make_absolute_path, and checks of cut_line_directory.
 
 #include <gtest/gtest.h>
 
@@ -29,10 +29,24 @@ template <class Style> struct PathChecks : ::testing::Test {
         return Style::join_path(directory, name).text();
     }
 
-    static MadeAbsolute made_absolute(const char* path, const char* base) {
+    static MadeAbsolute made_absolute(const char* path, const char* base,
+                                      typename Style::DriveDirectory drive_directory = nullptr) {
         String text(path);
-        const bool changed = Style::make_absolute_path(text, base);
+        const bool changed = Style::make_absolute_path(text, base, drive_directory);
         return {changed, text.text()};
+    }
+
+    // Each line's directory, cut and made absolute against `base` as a line's directory
+    // is, is `directory` (empty when the line has none), leaving `rest`.
+    static void expect_line_directories(const char* base, typename Style::DriveDirectory drive_directory,
+                                        std::initializer_list<LineCut> cuts) {
+        for (const LineCut& expected : cuts) {
+            String line(expected.line);
+            String directory = Style::cut_line_directory(line);
+            if (directory.length() != 0) Style::make_absolute_directory(directory, base, drive_directory);
+            EXPECT_STREQ(expected.directory, directory.text()) << expected.line;
+            EXPECT_STREQ(expected.rest, line.text()) << expected.line;
+        }
     }
 
     // Each line's directory is cut off as `directory`, leaving `rest`.

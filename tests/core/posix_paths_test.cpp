@@ -83,6 +83,18 @@ TEST_F(PosixPathStyle, CutLineDirectoryTakesEverythingBeforeTheLastSlash) {
     });
 }
 
+// A blank before a slash belongs to a directory's name; the recursion suffix is none.
+TEST_F(PosixPathStyle, LineDirectoriesKeepTheirBlanks) {
+    expect_line_directories("/w", nullptr,
+                            {
+                                {"d /*.o", "/w/d ", "*.o"},
+                                {"d /*.o ;*.c", "/w/d ", "*.o ;*.c"},
+                                {"/x/d /*.o /s", "/x/d ", "*.o /s"},
+                                {"d /s", "", "d /s"},
+                            });
+    EXPECT_EQ("/w/d", made_absolute("d ", "/w").path);
+}
+
 // A line made of a pattern at the root has no directory of its own; the pattern stays
 // absolute and is searched in the root.
 TEST_F(PosixPathStyle, PatternAtTheRootIsSearchedThere) {

@@ -113,10 +113,42 @@ TEST_F(WindowsPathStyle, MakeAbsoluteTakesTheBasesDrive) {
     EXPECT_EQ("C:\\x.obj", rooted.path);
     EXPECT_EQ("C:/x.obj", made_absolute("/x.obj", "C:\\work").path);
 
-    const MadeAbsolute drive_relative = made_absolute("D:x.obj", "C:\\work");
+    const MadeAbsolute drive_relative = made_absolute("C:x.obj", "C:\\work");
     EXPECT_TRUE(drive_relative.changed);
-    EXPECT_EQ("D:\\work\\x.obj", drive_relative.path);
-    EXPECT_EQ("D:\\x.obj", made_absolute("D:x.obj", "C:\\").path);
+    EXPECT_EQ("C:\\work\\x.obj", drive_relative.path);
+    EXPECT_EQ("c:\\work\\x.obj", made_absolute("c:x.obj", "C:\\work").path);
+}
+
+// D: has its own current directory, which only the system knows; E: has none (its
+// root serves), and an answer for another drive or a relative one is no answer.
+String drive_directory(char drive) {
+    return drive == 'D' ? "D:\\d" : drive == 'F' ? "E:\\f" : drive == 'G' ? "G:g" : "";
+}
+
+TEST_F(WindowsPathStyle, AnotherDrivesPathTakesThatDrivesOwnDirectory) {
+    EXPECT_EQ("D:\\d\\x.obj", made_absolute("D:x.obj", "C:\\work", drive_directory).path);
+    EXPECT_EQ("D:\\d\\x.obj", made_absolute("d:x.obj", "\\\\host\\share", drive_directory).path);
+    for (const char* path : {"E:x.obj", "F:x.obj", "G:x.obj"})
+        EXPECT_EQ(std::string(path, 2) + "\\x.obj", made_absolute(path, "C:\\work", drive_directory).path);
+    EXPECT_EQ("D:\\x.obj", made_absolute("D:x.obj", "C:\\work").path);
+    EXPECT_EQ("1:\\x.obj", made_absolute("1:x.obj", "C:\\work").path);
+}
+
+// A blank before a separator belongs to a directory's name; blanks around the line
+// and around a piece are not, nor is the recursion suffix a directory.
+TEST_F(WindowsPathStyle, LineDirectoriesKeepTheirBlanksAndTheirDrivesDirectory) {
+    expect_line_directories("C:\\work", drive_directory,
+                            {
+                                {"d \\*.obj", "C:\\work\\d ", "*.obj"},
+                                {"d /*.obj ;*.res", "C:\\work\\d ", "*.obj ;*.res"},
+                                {"C:\\w\\d \\*.obj /s", "C:\\w\\d ", "*.obj /s"},
+                                {"\\\\.\\C:\\d .\\*.obj", "\\\\.\\C:\\d .", "*.obj"},
+                                {"d /s", "", "d /s"},
+                                {"D:*.obj", "D:\\d\\", "*.obj"},
+                                {"d:sub \\*.obj", "D:\\d\\sub ", "*.obj"},
+                                {"E:sub\\*.obj", "E:\\sub", "*.obj"},
+                                {"C:sub\\*.obj", "C:\\work\\sub", "*.obj"},
+                            });
 }
 
 TEST_F(WindowsPathStyle, MakeAbsoluteLeavesWhatItCannotImprove) {
@@ -134,7 +166,7 @@ TEST_F(WindowsPathStyle, MakeAbsoluteLeavesWhatItCannotImprove) {
     for (const Case& c : {Case{"x.obj", "work"}, Case{"x.obj", "C:"}, Case{"\\\\host\\x", "C:\\work"},
                           Case{"D:\\x.obj", "C:\\work"}, Case{"D:/x.obj", "C:\\work"},
                           // A network base has no drive to give.
-                          Case{"\\x.obj", "\\\\host\\share"}, Case{"D:x.obj", "\\\\host\\share"}}) {
+                          Case{"\\x.obj", "\\\\host\\share"}}) {
         const MadeAbsolute result = made_absolute(c.path, c.base);
         EXPECT_FALSE(result.changed) << c.path << " against " << c.base;
         EXPECT_EQ(c.path, result.path);

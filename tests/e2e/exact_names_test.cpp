@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -21,16 +23,43 @@ namespace {
 
 using Files = std::vector<std::string>;
 
+#ifdef _WIN32
+// The long form of an entry's path, in which Windows takes every name as it stands.
+std::wstring long_form(const TempTree& tree, const std::string& relative) {
+    return L"\\\\?\\" + wide_name(tree.native(relative));
+}
+#endif
+
 // A file whose name Windows would trim (a trailing dot or blank), made there through
 // the long form of its path.
 void exact_file(const TempTree& tree, const std::string& relative) {
 #ifdef _WIN32
-    HANDLE made = CreateFileW((L"\\\\?\\" + wide_name(tree.native(relative))).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE made = CreateFileW(long_form(tree, relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, made) << relative;
     CloseHandle(made);
 #else
     tree.file(relative);
+#endif
+}
+
+// A directory whose name Windows would trim, made there through its long form.
+void exact_directory(const TempTree& tree, const std::string& relative) {
+#ifdef _WIN32
+    ASSERT_TRUE(CreateDirectoryW(long_form(tree, relative).c_str(), nullptr)) << relative;
+#else
+    tree.directory(relative);
+#endif
+}
+
+// Removes entries of those names through their long form: the removal of the scratch
+// directory would take "a.obj." for "a.obj", and never end.
+void remove_exact([[maybe_unused]] const TempTree& tree, [[maybe_unused]] std::initializer_list<const char*> names) {
+#ifdef _WIN32
+    for (const char* name : names) {
+        DeleteFileW(long_form(tree, name).c_str());
+        RemoveDirectoryW(long_form(tree, name).c_str());
+    }
 #endif
 }
 
@@ -62,18 +91,44 @@ TEST(ExactNames, CharactersOutsideTheCodePageAreThemselves) {
 }
 
 // A name that ends in a dot or a blank is listed and deleted under that name, never
-// under the shorter one beside it.
+// under the shorter one beside it; on Windows also below a device path (\\.\C:\...),
+// whose names the system itself would trim.
 TEST(ExactNames, TrailingDotsAndBlanksAreKept) {
+    std::vector<std::string> forms{""};
+#ifdef _WIN32
+    forms.push_back("\\\\.\\");
+#endif
+    for (const std::string& form : forms) {
+        TempTree tree;
+        tree.file("y.obj");
+        tree.file("s/z.obj");
+        ASSERT_NO_FATAL_FAILURE(exact_file(tree, "y.obj."));
+        ASSERT_NO_FATAL_FAILURE(exact_file(tree, "s/z.obj "));
+        const std::string listed = form + tree.path() + separator;
+        ChildResult run = run_tool({(form.empty() ? std::string() : listed) + "*.obj?"}, tree.path());
+        EXPECT_EQ(0, run.exit_code);
+        EXPECT_EQ(
+            banner + deleting(listed + "y.obj.") + deleting(listed + native_relative("s/z.obj ")) + summary(2, 0, "0"),
+            run.output);
+        EXPECT_EQ((Files{"s/z.obj", "y.obj"}), tree.files());
+        remove_exact(tree, {"y.obj.", "s/z.obj "});
+    }
+}
+
+// A blank that ends a directory's name is part of it: a line's directory, relative or
+// absolute, is the one with the blank, never the one without it beside it.
+TEST(ExactNames, DirectoriesEndingInABlankAreSearchedThemselves) {
     TempTree tree;
-    tree.file("y.obj");
-    tree.file("s/z.obj");
-    ASSERT_NO_FATAL_FAILURE(exact_file(tree, "y.obj."));
-    ASSERT_NO_FATAL_FAILURE(exact_file(tree, "s/z.obj "));
-    ChildResult run = run_tool({"*.obj?"}, tree.path());
+    for (const char* name : {"d ", "d"}) ASSERT_NO_FATAL_FAILURE(exact_directory(tree, name));
+    for (const char* name : {"d /a.obj", "d /a.res", "d/a.obj", "d/a.res"})
+        ASSERT_NO_FATAL_FAILURE(exact_file(tree, name));
+    ChildResult run = run_tool({native_relative("d /*.obj\n") + tree.native("d /*.res")}, tree.path());
     EXPECT_EQ(0, run.exit_code);
-    EXPECT_EQ(banner + deleting(tree.native("y.obj.")) + deleting(tree.native("s/z.obj ")) + summary(2, 0, "0"),
+    EXPECT_EQ(banner + deleting(tree.native("d /a.obj")) + deleting(tree.native("d /a.res")) + summary(2, 0, "0"),
               run.output);
-    EXPECT_EQ((Files{"s/z.obj", "y.obj"}), tree.files());
+    for (const char* name : {"d /a.obj", "d /a.res", "d/a.obj", "d/a.res"})
+        EXPECT_EQ(name[1] != ' ', tree.exists(name)) << name;
+    remove_exact(tree, {"d /a.obj", "d /a.res", "d "});
 }
 
 // 表 is the bytes 95 5C in code page 932: none of them separates the line's directory.
@@ -88,6 +143,22 @@ TEST(ExactNames, NoByteOfACharacterIsASeparator) {
 }
 
 #ifdef _WIN32
+// A relative path on another drive starts from that drive's own current directory
+// (its =X: variable), not from the current directory's path taken to that drive.
+TEST(ExactNames, AnotherDrivesRelativePathStartsFromItsOwnDirectory) {
+    TempTree tree;
+    for (const char* name : {"own/a.obj", "own/sub/b.obj", "sub/c.obj"}) tree.file(name);
+    const std::string elsewhere = own_path().substr(0, own_path().find_last_of('\\'));
+    if (std::toupper(elsewhere[0]) == std::toupper(tree.path()[0])) GTEST_SKIP() << "no second drive";
+    const wchar_t variable[] = {L'=', static_cast<wchar_t>(tree.path()[0]), L':', L'\0'};
+    ASSERT_TRUE(SetEnvironmentVariableW(variable, wide_name(tree.native("own")).c_str()));
+    ChildResult run = run_tool({tree.path().substr(0, 2) + "sub\\*.obj"}, elsewhere);
+    SetEnvironmentVariableW(variable, nullptr);
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(banner + deleting(tree.native("own/sub/b.obj")) + summary(1, 0, "0"), run.output);
+    EXPECT_EQ((Files{"own/a.obj", "sub/c.obj"}), tree.files());
+}
+
 // The lane names the code page of each run (RUBO_CODE_PAGE); without it in force, the
 // cases above would prove nothing about that code page.
 TEST(ExactNames, RunUnderTheCodePageAsked) {

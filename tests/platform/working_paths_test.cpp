@@ -99,6 +99,35 @@ TEST(WorkingPaths, CurrentDirectoryOfAnyLength) {
         fs::current_path(), dir / "a-directory-name-of-forty-characters-xyz/and-another-one-of-forty-characters-xy"));
 }
 
+// Windows keeps a current directory for each drive: the process's own on its drive, the
+// one an =X: variable names on another, else that drive's root.
+TEST(WorkingPaths, EachDriveHasItsOwnCurrentDirectory) {
+    char answer[600];
+#ifdef _WIN32
+    ScratchDirectory dir;
+    CurrentDirectoryGuard guard;
+    ASSERT_TRUE(platform::set_current_directory(dir.path().c_str()));
+    const char drive = dir.path()[0];
+    const char other = std::toupper(drive) == 'Q' ? 'R' : 'Q';
+    const char variable[] = {'=', other, ':', '\0'};
+    const auto directory_of = [&answer](char letter) {
+        EXPECT_GT(platform::get_drive_directory(letter, answer, sizeof answer), 0u) << letter;
+        std::string text = answer;
+        if (text.size() > 3 && text.back() == '\\') text.pop_back();  // Wine ends it with one
+        return text;
+    };
+    EXPECT_TRUE(fs::equivalent(dir.path(), directory_of(drive)));
+    set_variable(variable, (std::string(1, other) + ":\\elsewhere").c_str());
+    EXPECT_EQ(std::string(1, other) + ":\\elsewhere", directory_of(other));
+    set_variable(variable, nullptr);
+    EXPECT_EQ(std::string(1, other) + ":\\", directory_of(other));
+#else
+    EXPECT_EQ(0u, platform::get_drive_directory('C', answer, sizeof answer));
+#endif
+    EXPECT_EQ(0u, platform::get_drive_directory('1', answer, sizeof answer));
+    EXPECT_EQ(platform::SYSTEM_ERROR_INVALID_PARAMETER, platform::last_error());
+}
+
 TEST(WorkingPaths, SystemDirectoryAndProgramPath) {
     std::string system = answer_of(platform::get_system_directory);
 #ifdef _WIN32
