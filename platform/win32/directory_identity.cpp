@@ -68,22 +68,50 @@ WideText name_of(HANDLE handle) {
     return WideText(information.FileName, information.FileNameLength / sizeof(wchar_t));
 }
 
+WideText without_trailing_dots(WideText text) {
+    while (!text.empty() && (text.back() == L'.' || text.back() == L' ')) text.pop_back();
+    return text;
+}
+
+bool same_names(const WideText& first, const WideText& second) {
+    return CompareStringOrdinal(first.data(), static_cast<int>(first.size()), second.data(),
+                                static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Whether the directory `path` names (ending with a separator) is `parent` itself.
+bool is_directory_at(const WideText& path, HANDLE parent) {
+    HANDLE directory =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (directory == INVALID_HANDLE_VALUE) return false;
+    const bool same = identity_of(directory).same_as(identity_of(parent));
+    CloseHandle(directory);
+    return same;
+}
+
 // Whether `handle`, opened as the entry `name` of the directory `parent`, holds that
-// entry and not what a link there leads to: its path is the directory's and the name.
-// Wine tells a path without the dots and blanks its last name ends with, so they are
-// left out of the comparison.
+// entry and not what a link there leads to: its path names it `name` in `parent`.
+// Wine tells a path without the dots and blanks its last name ends with, so the name
+// is compared without them, and the directory by what it is, opened by the full path
+// Wine tells for the entry, which keeps them. Where Wine tells no full path (past 260
+// characters) the directory's path on the volume is compared as text instead, without
+// the dots and blanks that end it.
 bool opened_by_own_name(HANDLE parent, const WideText& name, HANDLE handle) {
-    const auto trimmed = [](WideText path) {
-        while (!path.empty() && (path.back() == L'.' || path.back() == L' ')) path.pop_back();
-        return path;
+    WideText path;
+    const auto read_path = [handle](std::uint32_t room, wchar_t* text) {
+        return GetFinalPathNameByHandleW(handle, text, room, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     };
-    WideText expected = name_of(parent);
-    if (expected.empty()) return false;
-    if (expected.back() != L'\\') expected += L'\\';
-    expected = trimmed(expected + name);
-    const WideText opened = trimmed(name_of(handle));
-    return CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), expected.data(),
-                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+    const bool full = read_wide(read_path, path);
+    if (!full) path = name_of(handle);
+    const std::size_t last = path.rfind(L'\\');
+    if (last == WideText::npos ||
+        !same_names(without_trailing_dots(path.substr(last + 1)), without_trailing_dots(name)))
+        return false;
+    if (full) return is_directory_at(path.substr(0, last + 1), parent);
+    WideText directory = name_of(parent);
+    if (directory.empty()) return false;
+    while (!directory.empty() && directory.back() == L'\\') directory.pop_back();
+    return same_names(without_trailing_dots(path.substr(0, last)), without_trailing_dots(directory));
 }
 
 // Closes a handle that is not to be held, and answers INVALID_HANDLE_VALUE with `error`.
