@@ -40,9 +40,18 @@ FileEraser::~FileEraser() { platform::free_directory_chain(chain_); }
 
 bool FileEraser::erase_below(const char* path, int base_length, const platform::DirectoryIdentity* levels,
                              int level_count) {
+    return act_below(platform::delete_file_below, path, base_length, levels, level_count);
+}
+
+bool FileEraser::trash_below(const char* path, int base_length, const platform::DirectoryIdentity* levels,
+                             int level_count) {
+    return act_below(platform::trash_file_below, path, base_length, levels, level_count);
+}
+
+bool FileEraser::act_below(BelowCall call, const char* path, int base_length, const platform::DirectoryIdentity* levels,
+                           int level_count) {
     return !is_empty(path) && base_length > 0 && level_count >= 0 &&
-           platform::delete_file_below(path, static_cast<std::size_t>(base_length), chain_, levels,
-                                       static_cast<std::size_t>(level_count));
+           call(path, static_cast<std::size_t>(base_length), chain_, levels, static_cast<std::size_t>(level_count));
 }
 
 bool set_read_only(const char* path, bool on) {

@@ -3,6 +3,7 @@
 // then fails without asking the platform. Attributes are the platform's 32-bit word
 // (0x01 read-only, 0x10 directory); the all-ones word means none could be read.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace rubo {
@@ -36,8 +37,19 @@ public:
 
     bool erase_below(const char* path, int base_length, const platform::DirectoryIdentity* levels = nullptr,
                      int level_count = 0);
+    // Moves the file to the system's trash instead of deleting it, by the same way and
+    // with the same checks; a read-only file keeps its mark there. Fails, leaving the
+    // file where it is, when no trash on the file's own file system can take it.
+    bool trash_below(const char* path, int base_length, const platform::DirectoryIdentity* levels = nullptr,
+                     int level_count = 0);
 
 private:
+    // delete_file_below or trash_file_below of the platform.
+    using BelowCall = bool (*)(const char* path, std::size_t base_length, platform::DirectoryChain* chain,
+                               const platform::DirectoryIdentity* levels, std::size_t level_count);
+    bool act_below(BelowCall call, const char* path, int base_length, const platform::DirectoryIdentity* levels,
+                   int level_count);
+
     platform::DirectoryChain* chain_;
 };
 

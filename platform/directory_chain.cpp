@@ -83,19 +83,19 @@ HeldHandle DirectoryChain::handle_at(std::ptrdiff_t depth, const char* path) {
     return handle;
 }
 
-bool DirectoryChain::remove(const char* path, std::size_t base_length, const DirectoryIdentity* levels,
+bool DirectoryChain::finish(FinalStep step, const char* path, std::size_t base_length, const DirectoryIdentity* levels,
                             std::size_t level_count) {
-    if (remove_once(path, base_length, levels, level_count)) return true;
+    if (finish_once(step, path, base_length, levels, level_count)) return true;
     if (last_error() != SYSTEM_ERROR_TOO_MANY_OPEN_FILES) return false;
     // Out of handles: what this chain holds is let go, and half as many levels as it
     // managed to hold are held from now on.
     most_held_ = held_ > 2 ? held_ / 2 : 1;
     release_all();
-    return remove_once(path, base_length, levels, level_count);
+    return finish_once(step, path, base_length, levels, level_count);
 }
 
-bool DirectoryChain::remove_once(const char* path, std::size_t base_length, const DirectoryIdentity* levels,
-                                 std::size_t level_count) {
+bool DirectoryChain::finish_once(FinalStep step, const char* path, std::size_t base_length,
+                                 const DirectoryIdentity* levels, std::size_t level_count) {
     const auto is_separator = directory_openers.is_separator;
     if (!hold_base(path, base_length, level_count > 0 ? &levels[0] : nullptr)) return false;
     offsets_.clear();
@@ -107,7 +107,9 @@ bool DirectoryChain::remove_once(const char* path, std::size_t base_length, cons
             if (level_count != 0 && level_count != depth + 1) return parameter_valid(false);
             drop_levels_from(depth);
             const HeldHandle directory = handle_at(static_cast<std::ptrdiff_t>(depth) - 1, path);
-            return directory != NO_HELD_HANDLE && directory_openers.remove(directory, path, name);
+            if (directory == NO_HELD_HANDLE) return false;
+            return step == FinalStep::TRASH ? directory_openers.trash(directory, path, name)
+                                            : directory_openers.remove(directory, path, name);
         }
         offsets_.push_back(static_cast<std::size_t>(name - path));
         const DirectoryIdentity* expected = level_count > depth + 1 ? &levels[depth + 1] : nullptr;
@@ -140,14 +142,28 @@ DirectoryChain* new_directory_chain() { return new DirectoryChain; }
 
 void free_directory_chain(DirectoryChain* chain) { delete chain; }
 
-bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain* chain,
+namespace {
+
+bool finish_file_below(FinalStep step, const char* path, std::size_t base_length, DirectoryChain* chain,
                        const DirectoryIdentity* levels, std::size_t level_count) {
     if (!path_given(path) ||
         !path_below_valid(path, base_length, directory_openers.is_separator, directory_openers.ends_base))
         return false;
-    if (chain != nullptr) return chain->remove(path, base_length, levels, level_count);
+    if (chain != nullptr) return chain->finish(step, path, base_length, levels, level_count);
     DirectoryChain single;
-    return single.remove(path, base_length, levels, level_count);
+    return single.finish(step, path, base_length, levels, level_count);
+}
+
+}  // namespace
+
+bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain* chain,
+                       const DirectoryIdentity* levels, std::size_t level_count) {
+    return finish_file_below(FinalStep::REMOVE, path, base_length, chain, levels, level_count);
+}
+
+bool trash_file_below(const char* path, std::size_t base_length, DirectoryChain* chain, const DirectoryIdentity* levels,
+                      std::size_t level_count) {
+    return finish_file_below(FinalStep::TRASH, path, base_length, chain, levels, level_count);
 }
 
 }  // namespace rubo::platform

@@ -2,8 +2,9 @@
 // The directories on the way from a base directory down to a file, held open from one
 // removal to the next. Files are removed in the order a walk listed them, so the next
 // file usually lies in the same directories as the last one, and then none of them is
-// looked up again. Each backend says how a directory is opened, closed and how a file
-// in one is removed; the chain decides which directories it still holds.
+// looked up again. Each backend says how a directory is opened, closed and what is done
+// with a file in one (removed, or moved to the trash); the chain decides which
+// directories it still holds.
 
 #include <algorithm>
 #include <cstddef>
@@ -31,6 +32,9 @@ struct DirectoryOpeners {
     void (*close)(HeldHandle handle);
     // Removes the file `name` of the directory `parent`; `path` is the file's full path.
     bool (*remove)(HeldHandle parent, const char* path, const char* name);
+    // Moves the file `name` of the directory `parent` to the system's trash, from where
+    // the desktop can put it back; `path` is the file's full path.
+    bool (*trash)(HeldHandle parent, const char* path, const char* name);
     // The platform's path separators, and the bytes a base directory may end with.
     bool (*is_separator)(char c);
     bool (*ends_base)(char c);
@@ -40,6 +44,9 @@ struct DirectoryOpeners {
 };
 extern const DirectoryOpeners directory_openers;
 
+// What is done with the file at the end of the way.
+enum class FinalStep : std::uint8_t { REMOVE, TRASH };
+
 class DirectoryChain {
 public:
     DirectoryChain() = default;
@@ -47,13 +54,15 @@ public:
     DirectoryChain(const DirectoryChain&) = delete;
     DirectoryChain& operator=(const DirectoryChain&) = delete;
 
-    // Removes the file at `path` through the directories below its first `base_length`
-    // bytes (arguments checked by the caller), opening only those not held yet; with
-    // `levels`, only when every directory on the way is the one given for its depth.
-    // Afterwards the chain knows the directories of this path and no others, and holds
-    // the deepest of them. When the process runs out of handles on the way, the chain
-    // lets go of all it holds, holds fewer from then on, and tries again.
-    bool remove(const char* path, std::size_t base_length, const DirectoryIdentity* levels, std::size_t level_count);
+    // Removes the file at `path`, or moves it to the trash (`step`), through the
+    // directories below its first `base_length` bytes (arguments checked by the caller),
+    // opening only those not held yet; with `levels`, only when every directory on the
+    // way is the one given for its depth. Afterwards the chain knows the directories of
+    // this path and no others, and holds the deepest of them. When the process runs out
+    // of handles on the way, the chain lets go of all it holds, holds fewer from then
+    // on, and tries again.
+    bool finish(FinalStep step, const char* path, std::size_t base_length, const DirectoryIdentity* levels,
+                std::size_t level_count);
 
 private:
     // A directory on the way: its name, which directory it was when it was first opened
@@ -64,7 +73,7 @@ private:
         HeldHandle handle;
     };
 
-    bool remove_once(const char* path, std::size_t base_length, const DirectoryIdentity* levels,
+    bool finish_once(FinalStep step, const char* path, std::size_t base_length, const DirectoryIdentity* levels,
                      std::size_t level_count);
     // Holds the base `path` names, unless it is held already; false when it cannot be
     // opened or is not the directory `searched`.

@@ -170,6 +170,36 @@ void free_directory_chain(DirectoryChain* chain);
 bool delete_file_below(const char* path, std::size_t base_length, DirectoryChain* chain = nullptr,
                        const DirectoryIdentity* levels = nullptr, std::size_t level_count = 0);
 
+// Moves a file found below a directory to the system's trash instead of removing it, so
+// that the desktop can put it back: the same arguments, the same way down and the same
+// checks and failures as delete_file_below, and nothing outside the directory is touched.
+// A read-only file keeps its mark; a directory at the end fails with 5. The file is
+// moved, never copied and never destroyed: where no trash can take it, the call fails
+// and the file stays where it was, with 17 (not same device) when the trash would have
+// to be on another file system or volume, else with the error that stood in the way.
+//
+// POSIX systems: the trash of the desktop's file managers. A file on the mount of the
+// home trash ($XDG_DATA_HOME/Trash, else $HOME/.local/share/Trash, or the nearest of its
+// directories that exists) goes there; one on another mount goes to $top/.Trash/<uid>
+// when $top/.Trash is a real directory with the sticky bit, else to $top/.Trash-<uid>,
+// where $top is that mount's mount point (from the process's mount table). Trash
+// directories are created (0700) when missing; one that is a symbolic link is refused,
+// and so is a <uid> or .Trash-<uid> directory that is not this user's own. A record of
+// where the file came from (an absolute path in the home trash, one relative to $top
+// there) and when is written into info/<name>.trashinfo, created exclusively (<name>.2,
+// <name>.3, ... when a record or a file in files/ has the name; a name too long for a
+// directory entry is cut short), then the file is renamed into files/ under that name
+// from the directory it was found in, never over an entry there; when that fails the
+// record is removed again.
+//
+// Windows: the Recycle Bin, through the shell, which takes the long form of the path,
+// while every directory on the way is held as for a removal. A file that the shell
+// destroys instead of moving it to the Recycle Bin (a volume without one, a file too
+// large) is kept by a second name in its directory made just before, gets its own name
+// back and fails with 17; so a volume whose file system has no hard links fails too.
+bool trash_file_below(const char* path, std::size_t base_length, DirectoryChain* chain = nullptr,
+                      const DirectoryIdentity* levels = nullptr, std::size_t level_count = 0);
+
 // Converts a file time to the local time zone and breaks it down. Fails with 87 for
 // times the platform cannot represent (from 2^63 on).
 bool file_time_to_local_time(FileTime time, LocalTime& local);

@@ -13,17 +13,10 @@
 #include "platform/directory_chain.h"
 #include "platform/posix/error.h"
 #include "platform/posix/file_status.h"
+#include "platform/posix/trash.h"
 
 namespace rubo::platform {
 namespace {
-
-// A directory is opened only to look up names in it, which takes the right to search
-// it, not to read it.
-#ifdef O_PATH
-constexpr int DIRECTORY_OPEN = O_PATH | O_DIRECTORY | O_CLOEXEC;
-#else
-constexpr int DIRECTORY_OPEN = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-#endif
 
 // The descriptor, or NO_HELD_HANDLE with the error recorded as a directory missing on
 // the way.
@@ -33,10 +26,10 @@ HeldHandle opened(int descriptor) {
     return NO_HELD_HANDLE;
 }
 
-HeldHandle open_base(const std::string& base) { return opened(open(base.c_str(), DIRECTORY_OPEN)); }
+HeldHandle open_base(const std::string& base) { return opened(open(base.c_str(), posix::DIRECTORY_OPEN)); }
 
 HeldHandle open_below(HeldHandle parent, const std::string& path, std::size_t name_offset) {
-    return opened(openat(static_cast<int>(parent), path.c_str() + name_offset, DIRECTORY_OPEN | O_NOFOLLOW));
+    return opened(openat(static_cast<int>(parent), path.c_str() + name_offset, posix::DIRECTORY_OPEN | O_NOFOLLOW));
 }
 
 DirectoryIdentity identity_of(HeldHandle handle) {
@@ -76,11 +69,15 @@ bool remove_entry(HeldHandle parent, const char*, const char* name) {
     return posix::fail_with_errno(second_error);
 }
 
+bool trash_entry(HeldHandle parent, const char* path, const char* name) {
+    return posix::move_to_trash(static_cast<int>(parent), path, name);
+}
+
 bool is_slash(char c) { return c == '/'; }
 
 }  // namespace
 
-const DirectoryOpeners directory_openers = {open_base,    identity_of, open_below, close_directory,
-                                            remove_entry, is_slash,    is_slash,   levels_to_hold};
+const DirectoryOpeners directory_openers = {open_base,   identity_of, open_below, close_directory, remove_entry,
+                                            trash_entry, is_slash,    is_slash,   levels_to_hold};
 
 }  // namespace rubo::platform

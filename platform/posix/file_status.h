@@ -1,6 +1,7 @@
 #pragma once
 // What the POSIX backend reads about a file to answer attributes, times and sizes.
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -9,6 +10,14 @@
 #include "platform/platform.h"
 
 namespace rubo::platform::posix {
+
+// How a directory is opened only to look up names in it, which takes the right to search
+// it, not to read it.
+#ifdef O_PATH
+constexpr int DIRECTORY_OPEN = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int DIRECTORY_OPEN = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
 
 struct FileStatus {
     mode_t mode = 0;

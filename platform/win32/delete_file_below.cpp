@@ -13,6 +13,7 @@
 #include "platform/directory_chain.h"
 #include "platform/win32/directory_identity.h"
 #include "platform/win32/nt.h"
+#include "platform/win32/trash.h"
 
 namespace rubo::platform {
 namespace {
@@ -97,12 +98,16 @@ bool remove_file(HeldHandle parent, const char*, const char* name) {
     return removed;
 }
 
+bool recycle_file(HeldHandle parent, const char* path, const char* name) {
+    return win32::move_to_recycle_bin(handle_of(parent), path, name);
+}
+
 bool is_separator(char c) { return c == '\\' || c == '/'; }
 bool ends_base(char c) { return is_separator(c) || c == ':'; }
 
 }  // namespace
 
-const DirectoryOpeners directory_openers = {open_base,   identity_of,  open_below, close_directory,
-                                            remove_file, is_separator, ends_base,  levels_to_hold};
+const DirectoryOpeners directory_openers = {open_base,    identity_of,  open_below, close_directory, remove_file,
+                                            recycle_file, is_separator, ends_base,  levels_to_hold};
 
 }  // namespace rubo::platform

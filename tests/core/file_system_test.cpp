@@ -8,6 +8,7 @@
 #include "core/working_paths.h"
 #include "platform/platform.h"
 #include "tests/support/current_directory_guard.h"
+#include "tests/support/environment_guard.h"
 #include "tests/support/held_directory.h"
 #include "tests/support/scratch_directory.h"
 
@@ -26,6 +27,7 @@ TEST(FileSystem, NullAndEmptyPathsFailWithoutAskingThePlatform) {
         platform::set_last_error(1234);
         EXPECT_FALSE(erase_file(path));
         EXPECT_FALSE(FileEraser().erase_below(path, 1));
+        EXPECT_FALSE(FileEraser().trash_below(path, 1));
         EXPECT_FALSE(set_read_only(path, true));
         EXPECT_FALSE(set_read_only(path, false));
         EXPECT_EQ(0xFFFFFFFFu, get_attributes(path));
@@ -64,6 +66,16 @@ TEST(FileSystem, FileBelowADirectoryIsErased) {
     EXPECT_TRUE(eraser.erase_below(file.c_str(), static_cast<int>(scratch.path().size())));
     EXPECT_FALSE(fs::exists(file));
 }
+
+#ifndef _WIN32
+TEST(FileSystem, FileBelowADirectoryGoesToTheTrash) {
+    ScratchDirectory scratch;
+    const rubo::test::EnvironmentGuard data("XDG_DATA_HOME", scratch / "data");
+    scratch.write_file("x.obj", "bytes");
+    EXPECT_TRUE(FileEraser().trash_below((scratch / "x.obj").c_str(), static_cast<int>(scratch.path().size())));
+    EXPECT_TRUE(fs::exists(scratch / "data/Trash/files/x.obj"));
+}
+#endif
 
 TEST(FileSystem, ReadOnlyMarkIsClearedAndSetAgain) {
     ScratchDirectory scratch;
