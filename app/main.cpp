@@ -17,10 +17,12 @@
 // status line there, which is erased before anything else is written; elsewhere nothing
 // of it is written.
 //
-// Every deletion is told before it is done: the "Deleting <path>" line is handed to the
-// system first, and once standard output fails no further file is deleted, so that what
-// the tool reports is always a complete account of what it removed. (Output to the null
-// device, which no write can fail, is simply buffered.)
+// Every deletion is told, in the run's order, at most a window after it is done: worker
+// threads delete ahead of the account (core/erasure_run.h), and the lines go out in
+// blocks. Once standard output fails no further file is handed out, and every file gone
+// whose line could not be written is named on standard error, so that what the tool
+// reports is always a complete account of what it removed. With one thread
+// (RUBO_THREADS=1) every deletion is told before it is done instead.
 
 #include <atomic>
 #include <chrono>

@@ -32,7 +32,7 @@ constexpr auto ACCOUNT_WAIT = std::chrono::seconds(10);
 // The files a worker takes at once: consecutive files of one directory, of which the
 // first `erased` are erased.
 struct Batch {
-    Slot* slots[ERASURE_WINDOW / 4];
+    Slot* slots[ERASURE_WINDOW / 2];
     std::int32_t count = 0;
     std::int32_t erased = 0;
 };
@@ -126,7 +126,7 @@ void ErasureRun::take_batch(std::size_t self, std::int64_t first, Batch& batch) 
     const std::int32_t run = slot(first).job.run;
     batch.count = 0;
     batch.erased = 0;
-    for (std::int64_t index = first; index < handed_ && batch.count < ERASURE_WINDOW / 4; ++index) {
+    for (std::int64_t index = first; index < handed_ && batch.count < ERASURE_WINDOW / 2; ++index) {
         Slot& next = slot(index);
         if (next.state != SlotState::WAITING || next.job.run != run) break;
         next.state = SlotState::TAKEN;
