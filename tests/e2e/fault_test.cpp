@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -230,6 +231,42 @@ TEST(OutputFailure, OutputCutShortAtAnyByteStopsBeforeTheNextDeletion) {
         EXPECT_EQ(limit < full.size() ? 1 : 0, result.exit_code) << context;
         EXPECT_EQ(full.substr(0, limit), output) << context;
         expect_deleted_only_when_told(tree, told_anywhere({result.exit_code, output, result.errors}), context, true);
+    }
+}
+
+// Standard output is a pipe whose reader goes away part way through a run on workers
+// (a library preloaded into the tool makes it so at a chosen byte): the run ends with
+// 1, and every file gone is named, in the output that got out or on standard error.
+TEST(OutputFailure, APipeClosedPartWayLeavesNoFileGoneUntold) {
+    TempTree tree;
+    std::vector<std::string> names;
+    for (int file = 0; file < 2000; ++file)
+        names.push_back(std::string("d")
+                            .append(std::to_string(file / 20))
+                            .append("/f")
+                            .append(std::to_string(file))
+                            .append(".obj"));
+    const std::string preload = tool_path().substr(0, tool_path().rfind('/') + 1) + "librubo_write_failure.so";
+    EnvironmentGuard setting("RUBO_THREADS", "4");
+    for (const char* after : {"1000", "60000"}) {
+        for (const std::string& name : names) tree.file(name);
+        ProgramRun run{tool_path(), {"*.obj"}, "", tree.path()};
+        run.prepare = [&preload, after] {
+            if (signal(SIGPIPE, SIG_DFL) == SIG_ERR || setenv("LD_PRELOAD", preload.c_str(), 1) != 0 ||
+                setenv("RUBO_FAIL_OUTPUT_AFTER", after, 1) != 0)
+                _exit(125);
+        };
+        const ChildResult result = run_program(run);
+        EXPECT_EQ(1, result.exit_code) << after;
+        EXPECT_EQ(std::strtoul(after, nullptr, 10), result.output.size());
+        const std::string told = told_anywhere(result);
+        int gone = 0;
+        for (const std::string& name : names) {
+            if (tree.exists(name)) continue;
+            ++gone;
+            EXPECT_NE(std::string::npos, told.find(deleting(tree.native(name)))) << name << ", " << after;
+        }
+        EXPECT_GT(gone, 0) << after;
     }
 }
 
