@@ -129,7 +129,8 @@ fuzz-runtime: clang
 	@test -f "$$(clang++ -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" || \
 	  { $(APT_INSTALL) libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev; }
 
-# Compares the release rubo with find and fd on generated trees (bench/run.py tells how);
+# Compares the release rubo with find, fd and the floor walker (bench/floor_walker.c) on
+# generated trees, on the disk and on a tmpfs (bench/run.py tells how);
 # strace, GNU time and fd (the package fd-find, whose program is fdfind) come from the
 # distribution when they are missing.
 bench:
@@ -139,7 +140,9 @@ bench:
 	  { $(APT_INSTALL) fd-find; }
 	cmake --preset release
 	cmake --build --preset release --target rubo
-	python3 bench/run.py --rubo build/release/bin/rubo --work build/bench $(BENCH_FLAGS)
+	mkdir -p build/bench
+	cc -O2 -Wall -Wextra -pthread -o build/bench/floor_walker bench/floor_walker.c
+	python3 bench/run.py --rubo build/release/bin/rubo --floor build/bench/floor_walker --work build/bench $(BENCH_FLAGS)
 
 # The layout of the C++ files: `format` applies .clang-format to them, `format-check`
 # fails on any file it would change (clang-format comes from the distribution when it is

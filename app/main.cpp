@@ -17,17 +17,21 @@
 // status line there, which is erased before anything else is written; elsewhere nothing
 // of it is written.
 //
-// Every deletion is told before it is done: the "Deleting <path>" line is handed to the
-// system first, and once standard output fails no further file is deleted, so that what
-// the tool reports is always a complete account of what it removed. (Output to the null
-// device, which no write can fail, is simply buffered.)
+// Every deletion is told, in the run's order, at most a window after it is done: worker
+// threads delete ahead of the account (core/erasure_run.h), and the lines go out in
+// blocks. Once standard output fails no further file is handed out, and every file gone
+// whose line could not be written is named on standard error, so that what the tool
+// reports is always a complete account of what it removed. With one thread
+// (RUBO_THREADS=1) every deletion is told before it is done instead.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
+#include "core/erasure_run.h"
 #include "core/fatal.h"
 #include "core/file_system.h"
 #include "core/flat_vector.h"
@@ -39,6 +43,7 @@
 #include "core/terminal_text.h"
 #include "core/working_paths.h"
 #include "platform/platform.h"
+#include "resolve/read_ahead.h"
 #include "resolve/resolver.h"
 
 using namespace rubo;
@@ -266,42 +271,148 @@ void search(const char* argument, Found& found) {
     tell_search_failures(found.failures);
 }
 
-// Deletes the listed files, each told before it is done, until the list ends or an abort
-// key is pressed; answers the exit code.
-int delete_files(Found& found, bool aborted) {
+// The deletion's side of the run: the listed files in order, with the directories each
+// was found below, and a line for each. With workers, each file is told once it is done,
+// the lines going out a window at a time; with one thread, each is told before it is
+// done. Once standard output fails, no further file is handed out, and every file gone
+// whose line may not have gone out is named on standard error.
+class Deletion final : public ErasureClient {
+public:
+    Deletion(Found& found, bool tells_before) : found_(found), origin_(&found.origins.runs), before_(tells_before) {}
+
+    bool next(ErasureJob& job) override {
+        if (next_file_ == found_.files.count) return false;
+        if (left_in_run_ == 0 && origin_.next()) {
+            left_in_run_ = origin_.element->files;
+            found_.origins.levels(origin_.element->directory, levels_);
+            ++run_;
+        }
+        --left_in_run_;
+        job.index = next_file_++;
+        found_.files.read(job.index, job.path);
+        job.base_length = origin_.element->base_length;
+        job.levels.clear();
+        for (const platform::DirectoryIdentity& level : levels_) *job.levels.append_new() = level;
+        job.run = run_;
+        return true;
+    }
+
+    bool erase(FileEraser& eraser, ErasureJob& job) override {
+#ifdef RUBO_FAULT_INJECTION
+        fail_at_erasure();
+#endif
+        return eraser.erase_below(job.path.text(), job.base_length, job.levels.count > 0 ? job.levels.at(0) : nullptr,
+                                  job.levels.count);
+    }
+
+    bool announce(const ErasureJob& job) override {
+        begin_line(job.path);
+        output_failed_ = !flush_output();
+        return !output_failed_;
+    }
+
+    bool tell(const ErasureJob& job) override {
+        if (!before_) begin_line(job.path);
+        buffer_output(job.ok ? " : ok\r\n" : " : FAILED!\r\n");
+        ++(job.ok ? deleted : failed);
+        if (!before_) account_for(job);
+        aborted = aborted || abort_requested();
+        return !aborted && !output_failed_;
+    }
+
+    // Names on standard error the files gone whose lines are still waiting to go out, when
+    // standard output fails at the end.
+    void settle() {
+        if (!output_failed_ && !flush_output()) name_unreported();
+    }
+
     std::int32_t deleted = 0;
     std::int32_t failed = 0;
-    // Output that is thrown away cannot fail, so its reports may wait in the buffer.
-    const bool tell_before_each = !platform::output_discarded();
-    FileEraser eraser;
-    Iterator<FileOrigin> origin(&found.origins.runs);
-    // The directories on the way down to the run's files, each as the search read it.
-    FlatVector<platform::DirectoryIdentity> levels;
-    std::int32_t left_in_run = 0;
-    for (const String& path : found.files) {
-        if (aborted) break;
-        if (left_in_run == 0 && origin.next()) {
-            left_in_run = origin.element->files;
-            found.origins.levels(origin.element->directory, levels);
-        }
+    bool aborted = false;
+    bool output_failed() const { return output_failed_; }
+
+private:
+    void begin_line(const String& path) {
         buffer_output("Deleting ");
         write_shown(path, LineEnds::MARKED);
-        if (tell_before_each && !flush_output()) return EXIT_FATAL;
-        const bool ok = eraser.erase_below(path.text(), origin.element->base_length,
-                                           levels.count > 0 ? levels.at(0) : nullptr, levels.count);
-        buffer_output(ok ? " : ok\r\n" : " : FAILED!\r\n");
-        ++(ok ? deleted : failed);
-        --left_in_run;
-        aborted = abort_requested();
     }
-    if (aborted) buffer_output("Aborted by user\r\n");
+
+    // Keeps the files gone since the last block went out; every window's lines go out as
+    // one block.
+    void account_for(const ErasureJob& job) {
+        if (output_failed_) {
+            if (job.ok) tell_unreported(job.path);
+            return;
+        }
+        if (job.ok) *unreported_.append_new() = job.index;
+        if (++lines_waiting_ < ERASURE_WINDOW) return;
+        lines_waiting_ = 0;
+        if (flush_output())
+            unreported_.clear();
+        else
+            name_unreported();
+    }
+
+    void name_unreported() {
+        output_failed_ = true;
+        String path;
+        for (const std::int32_t index : unreported_) {
+            found_.files.read(index, path);
+            tell_unreported(path);
+        }
+        unreported_.clear();
+    }
+
+    static void tell_unreported(const String& path) {
+        String line("rubo: deleted, not reported: ");
+        line.append(error_at_terminal() ? terminal_text(path, LineEnds::MARKED) : path);
+        line.append("\n");
+        platform::write_standard_error(line.text(), static_cast<std::size_t>(line.length()));
+    }
+
+#ifdef RUBO_FAULT_INJECTION
+    // Test builds only: RUBO_FAIL_ERASURE=<n> raises a fatal report in place of the n-th
+    // file's erasure.
+    void fail_at_erasure() {
+        static const char* at = std::getenv("RUBO_FAIL_ERASURE");
+        if (at != nullptr && erasures_.fetch_add(1) + 1 == std::atoi(at)) fatal_error("Erasure failed on purpose");
+    }
+    std::atomic<int> erasures_{0};
+#endif
+
+    Found& found_;
+    Iterator<FileOrigin> origin_;
+    FlatVector<platform::DirectoryIdentity> levels_;  // the current run's directories, base first
+    std::int32_t next_file_ = 0;
+    std::int32_t left_in_run_ = 0;
+    std::int32_t run_ = 0;
+    const bool before_;
+    bool output_failed_ = false;
+    std::int32_t lines_waiting_ = 0;
+    FlatVector<std::int32_t> unreported_;  // files gone whose lines have not gone out yet
+};
+
+// Deletes the listed files until the list ends or an abort key is pressed; answers the
+// exit code. One thread (RUBO_THREADS=1) tells each file before it is done; more delete
+// on workers and tell each file in order once it is done, a window ahead at most.
+int delete_files(Found& found, bool aborted) {
+    const std::int32_t workers = erasure_workers(read_ahead_workers());
+    Deletion deletion(found, workers == 0);
+    deletion.aborted = aborted;
+    // What is written so far goes out first: output that cannot be written stops the run
+    // before any file is gone.
+    if (!aborted && !flush_output()) return EXIT_FATAL;
+    if (!aborted) erase_in_order(deletion, workers);
+    deletion.settle();
+    if (deletion.output_failed()) return EXIT_FATAL;
+    if (deletion.aborted) buffer_output("Aborted by user\r\n");
     String counts;
-    append_count(counts, deleted, "%d files deleted successfully\r\n");
-    append_count(counts, failed, "%d file could not be deleted\r\n");
+    append_count(counts, deletion.deleted, "%d files deleted successfully\r\n");
+    append_count(counts, deletion.failed, "%d file could not be deleted\r\n");
     write_summary(counts, found.total_size);
     while (platform::key_pending()) platform::read_key();
-    if (aborted) return EXIT_ABORTED;
-    return failed != 0 || found.failures.count != 0 ? EXIT_FAILURES : EXIT_DONE;
+    if (deletion.aborted) return EXIT_ABORTED;
+    return deletion.failed != 0 || found.failures.count != 0 ? EXIT_FAILURES : EXIT_DONE;
 }
 
 // The run: search, problems and question, deletion, summary.

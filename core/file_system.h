@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/type_name.h"
+#include "platform/platform.h"
+
 namespace rubo {
 
 // Deletes one file, clearing its read-only mark first. A directory is not deleted. When
@@ -14,8 +17,11 @@ bool erase_file(const char* path);
 
 namespace platform {
 class DirectoryChain;
-struct DirectoryIdentity;
 }  // namespace platform
+
+template <> struct TypeName<platform::DirectoryIdentity> {
+    static const char* name() { return "struct DirectoryIdentity"; }
+};
 
 // Deletes files found below directories, one after another, and never anything outside
 // them: the first `base_length` characters of a path name the directory the file was

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "core/collection.h"
+#include "core/file_system.h"
 #include "core/flat_vector.h"
 #include "core/list.h"
 #include "core/path_list.h"
@@ -55,10 +56,6 @@ struct FileOrigin {
 
 template <> struct TypeName<FileOrigin> {
     static const char* name() { return "struct FileOrigin"; }
-};
-
-template <> struct TypeName<platform::DirectoryIdentity> {
-    static const char* name() { return "struct DirectoryIdentity"; }
 };
 
 // Where the listed files were found: one origin for each run of them, in the list's

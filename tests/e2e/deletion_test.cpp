@@ -38,6 +38,32 @@ TEST(Deletion, RecursesOwnDirectoryFirstThenDepthFirst) {
     EXPECT_EQ((Files{"keep.res", "s/t/keep.txt"}), tree.files());
 }
 
+// Deleting on workers tells the same lines, byte for byte, as one thread does, and
+// leaves the same tree: 300 directories, a few files in each, read-only ones among them.
+TEST(Deletion, WorkersTellTheSameLinesAsOneThread) {
+    TempTree tree;
+    const auto plant = [&tree] {
+        for (int directory = 0; directory < 300; ++directory) {
+            std::string path = std::string("d").append(std::to_string(directory % 17));
+            path.append("/e").append(std::to_string(directory)).append("/");
+            for (int file = 0; file < directory % 5; ++file)
+                tree.file(std::string(path).append(std::to_string(file)).append(".obj"), file);
+            tree.file(path + "keep.txt");
+        }
+        tree.read_only("d3/e3/0.obj");
+    };
+    std::vector<ChildResult> runs;
+    for (const char* threads : {"1", "4"}) {
+        plant();
+        EnvironmentGuard setting("RUBO_THREADS", threads);
+        runs.push_back(run_tool({"*.obj"}, tree.path()));
+        EXPECT_EQ(0, runs.back().exit_code) << threads;
+        EXPECT_EQ(300u, tree.files().size()) << threads;
+    }
+    EXPECT_NE(std::string::npos, runs[0].output.find("600 files deleted successfully"));
+    EXPECT_TRUE(runs[0].output == runs[1].output);
+}
+
 TEST(Deletion, ReadOnlyFileIsDeleted) {
     TempTree tree;
     tree.file("s/locked.obj", 5);
@@ -90,8 +116,10 @@ TEST(Prompt, YesProceeds) { expect_prompt_answer("y", true); }
 
 TEST(Prompt, AnythingButYesDeclines) { expect_prompt_answer("n", false); }
 
-// An Escape already waiting when the loop starts stops it after the first file.
+// An Escape already waiting when the loop starts stops it after the first file, when
+// each file is told before it is done (one thread).
 TEST(Keys, EscapeStopsAfterTheFileInProgress) {
+    EnvironmentGuard one_thread("RUBO_THREADS", "1");
     TempTree tree;
     tree.file("a.obj", 1);
     tree.file("s/b.obj", 2);
@@ -258,6 +286,7 @@ TEST(PosixDeletion, LinksAreNeverFollowed) {
 // keys are still read between files (the Escape stops it after the first) and the exit
 // code tells how it ended.
 TEST(PosixDeletion, OutputToTheNullDeviceChangesNothingButTheWrites) {
+    EnvironmentGuard one_thread("RUBO_THREADS", "1");
     TempTree tree;
     for (const std::string& keys : {std::string(), std::string("\x1b")}) {
         tree.file("a.obj", 1);

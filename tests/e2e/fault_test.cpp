@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -62,10 +63,22 @@ void expect_deleted_only_when_told(const TempTree& tree, const std::string& outp
 
 std::string fault_tool_path() { return tool_path() + "_fault"; }
 
+// Whether every line of `told` is one of `full`'s, in `full`'s order.
+bool lines_in_order(const std::string& told, const std::string& full) {
+    std::size_t at = 0;
+    for (std::size_t start = 0, end; (end = told.find('\n', start)) != std::string::npos; start = end + 1) {
+        at = full.find(told.substr(start, end + 1 - start), at);
+        if (at == std::string::npos) return false;
+    }
+    return true;
+}
+
 // Fails the run's memory requests in turn, counted as `variable` counts them, until a run
 // makes fewer requests than the one that would fail and so ends normally. Every other run
-// ends in one report, after an honest account. Answers how many runs ended so.
-int fail_requests_in_turn(const TempTree& tree, const char* variable) {
+// ends in one report, after an honest account: a beginning of the full output with one
+// thread, whole lines of it in its order with workers (a file a failing worker had in hand
+// is not told).
+int fail_requests_in_turn(const TempTree& tree, const char* variable, bool workers = false) {
     const std::string full = undisturbed_output(tree);
     const std::string report = "Out Of Memory.  Make sure your hard drive is not full.\nRequested size = ";
     int reported = 0;
@@ -86,7 +99,10 @@ int fail_requests_in_turn(const TempTree& tree, const char* variable) {
         if (at == std::string::npos) return reported;
         const std::string before = result.output.substr(0, at);
         const std::string size = result.output.substr(at + report.size());
-        EXPECT_EQ(full.substr(0, before.size()), before) << context;
+        if (workers)
+            EXPECT_TRUE(lines_in_order(before, full)) << context << ": " << before;
+        else
+            EXPECT_EQ(full.substr(0, before.size()), before) << context;
         EXPECT_LE(3u, size.size()) << context;
         EXPECT_EQ("\r\n", size.substr(size.size() - 2)) << context;
         EXPECT_EQ(std::string::npos, size.substr(0, size.size() - 2).find_first_not_of("0123456789,")) << context;
@@ -96,7 +112,9 @@ int fail_requests_in_turn(const TempTree& tree, const char* variable) {
     return reported;
 }
 
+// One thread, so that the requests come in the same order in every run.
 TEST(OutOfMemory, EveryFailedRequestEndsInTheReportAfterAnHonestAccount) {
+    EnvironmentGuard one_thread("RUBO_THREADS", "1");
     TempTree tree;
     EXPECT_LT(0, fail_requests_in_turn(tree, "RUBO_FAIL_ALLOCATION"));
 }
@@ -107,7 +125,7 @@ TEST(OutOfMemory, AFailedRequestOfAReadingThreadEndsInOneReport) {
     TempTree tree;
     for (int i = 0; i < 40; ++i) tree.file(std::to_string(i).append("/keep.txt"));
     setenv("RUBO_THREADS", "3", 1);
-    EXPECT_LT(0, fail_requests_in_turn(tree, "RUBO_FAIL_WORKER_ALLOCATION"));
+    EXPECT_LT(0, fail_requests_in_turn(tree, "RUBO_FAIL_WORKER_ALLOCATION", true));
     unsetenv("RUBO_THREADS");
 }
 
@@ -115,6 +133,7 @@ TEST(OutOfMemory, AFailedRequestOfAReadingThreadEndsInOneReport) {
 // files with line editing and echo off: whichever request fails, the terminal is given
 // back as it was found.
 TEST(OutOfMemory, AtATerminalEveryFailedRequestGivesTheTerminalBack) {
+    EnvironmentGuard one_thread("RUBO_THREADS", "1");
     TempTree tree;
     const std::string report = "Out Of Memory.  Make sure your hard drive is not full.\nRequested size = ";
     bool completed = false;
@@ -169,15 +188,32 @@ TEST(OutputFailure, UnwritableOutputStopsTheRunBeforeAnyDeletion) {
     }
 }
 
+// What a run told of the files it deleted: its output, and a "Deleting <path> : ok" line
+// for each file standard error names as deleted but not reported.
+std::string told_anywhere(const ChildResult& result) {
+    std::string told = result.output;
+    const std::string unreported = "rubo: deleted, not reported: ";
+    for (std::size_t at = 0; (at = result.errors.find(unreported, at)) != std::string::npos;) {
+        const std::size_t end = result.errors.find('\n', at);
+        told += deleting(result.errors.substr(at + unreported.size(), end - at - unreported.size()));
+        at = end;
+    }
+    return told;
+}
+
 // Standard output is a file that may not grow past a limit, set at every length the
-// undisturbed output passes through: the output is cut there, the run ends with 1 at
-// the first write that fails, and only the files reported whole are gone.
+// undisturbed output passes through: the output is cut there and the run ends with 1.
+// With one thread that is at the first write that fails, and only the files reported
+// whole are gone; with workers, whose lines go out in blocks after the files are gone,
+// every file gone whose line did not go out is named on standard error.
 TEST(OutputFailure, OutputCutShortAtAnyByteStopsBeforeTheNextDeletion) {
     TempTree tree;
     const ScratchDirectory place;
     const std::string output_file = place / "output";
     const std::string full = undisturbed_output(tree);
-    for (std::size_t limit = 0; limit <= full.size(); ++limit) {
+    for (std::size_t run_limit = 0; run_limit <= 2 * full.size() + 1; ++run_limit) {
+        const std::size_t limit = run_limit % (full.size() + 1);
+        EnvironmentGuard setting("RUBO_THREADS", run_limit <= full.size() ? "1" : "4");
         plant(tree);
         ProgramRun run{tool_path(), {"*.obj"}, "", tree.path()};
         run.prepare = [limit, &output_file] {
@@ -191,10 +227,71 @@ TEST(OutputFailure, OutputCutShortAtAnyByteStopsBeforeTheNextDeletion) {
         const ChildResult result = run_program(run);
         std::ifstream written(output_file, std::ios::binary);
         const std::string output{std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>()};
-        const std::string context = "a limit of " + std::to_string(limit);
+        const std::string context = "a limit of " + std::to_string(limit) + (run_limit == limit ? "" : ", workers");
         EXPECT_EQ(limit < full.size() ? 1 : 0, result.exit_code) << context;
         EXPECT_EQ(full.substr(0, limit), output) << context;
-        expect_deleted_only_when_told(tree, output, context, true);
+        expect_deleted_only_when_told(tree, told_anywhere({result.exit_code, output, result.errors}), context, true);
+    }
+}
+
+// Standard output is a pipe whose reader goes away part way through a run on workers
+// (a library preloaded into the tool makes it so at a chosen byte): the run ends with
+// 1, and every file gone is named, in the output that got out or on standard error.
+TEST(OutputFailure, APipeClosedPartWayLeavesNoFileGoneUntold) {
+    TempTree tree;
+    std::vector<std::string> names;
+    for (int file = 0; file < 2000; ++file)
+        names.push_back(std::string("d")
+                            .append(std::to_string(file / 20))
+                            .append("/f")
+                            .append(std::to_string(file))
+                            .append(".obj"));
+    const std::string preload = tool_path().substr(0, tool_path().rfind('/') + 1) + "librubo_write_failure.so";
+    EnvironmentGuard setting("RUBO_THREADS", "4");
+    for (const char* after : {"1000", "60000"}) {
+        for (const std::string& name : names) tree.file(name);
+        ProgramRun run{tool_path(), {"*.obj"}, "", tree.path()};
+        run.prepare = [&preload, after] {
+            if (signal(SIGPIPE, SIG_DFL) == SIG_ERR || setenv("LD_PRELOAD", preload.c_str(), 1) != 0 ||
+                setenv("RUBO_FAIL_OUTPUT_AFTER", after, 1) != 0)
+                _exit(125);
+        };
+        const ChildResult result = run_program(run);
+        EXPECT_EQ(1, result.exit_code) << after;
+        EXPECT_EQ(std::strtoul(after, nullptr, 10), result.output.size());
+        const std::string told = told_anywhere(result);
+        int gone = 0;
+        for (const std::string& name : names) {
+            if (tree.exists(name)) continue;
+            ++gone;
+            EXPECT_NE(std::string::npos, told.find(deleting(tree.native(name)))) << name << ", " << after;
+        }
+        EXPECT_GT(gone, 0) << after;
+    }
+}
+
+// A deleting worker raises a fatal report in place of one file's deletion: the report
+// comes once, last, after the lines of every file the run deleted.
+TEST(WorkerFailure, TheReportComesAfterEveryDeletedFileIsTold) {
+    TempTree tree;
+    std::vector<std::string> names;
+    for (int file = 0; file < 300; ++file)
+        names.push_back(
+            std::string("d").append(std::to_string(file / 7)).append("/").append(std::to_string(file)).append(".obj"));
+    EnvironmentGuard setting("RUBO_THREADS", "4");
+    for (const char* failing : {"1", "40", "299"}) {
+        for (const std::string& name : names) tree.file(name);
+        ProgramRun run{fault_tool_path(), {"*.obj"}, "", tree.path()};
+        run.prepare = [failing] { setenv("RUBO_FAIL_ERASURE", failing, 1); };
+        const ChildResult result = run_program(run);
+        EXPECT_EQ(1, result.exit_code) << failing;
+        const std::string report = "Erasure failed on purpose\r\n";
+        ASSERT_GE(result.output.size(), report.size()) << failing;
+        EXPECT_EQ(report, result.output.substr(result.output.size() - report.size())) << failing;
+        for (const std::string& name : names) {
+            const bool told = result.output.find(deleting(tree.native(name))) != std::string::npos;
+            EXPECT_NE(told, tree.exists(name)) << name << ", failing " << failing;
+        }
     }
 }
 

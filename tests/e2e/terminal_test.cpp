@@ -23,6 +23,7 @@ namespace {
 using Files = std::vector<std::string>;
 
 TEST_F(AtPrompt, EscapeAfterYesStopsAfterTheFirstFile) {
+    EnvironmentGuard one_thread("RUBO_THREADS", "1");
     tree.file("a.obj", 5);
     tree.file("b.obj", 6);
     tree.file("s/c.obj", 7);
@@ -76,10 +77,10 @@ std::string shown(std::string path) {
 
 // Ctrl+C is a signal at a terminal. The run writes to the terminal too and is held up
 // there, its output unread, until the signal has been sent, so it cannot finish first;
-// it stops after the file in progress, exactly the files it reported are gone, and no
-// line it wrote is lost to the interrupt. Names that hold control bytes come first and
-// show them as '?'.
-TEST(Terminal, CtrlCStopsTheRunBetweenFilesAndKeepsEveryLine) {
+// it stops after the files in progress (one, or with workers those in their hands),
+// exactly the files it reported are gone, and no line it wrote is lost to the
+// interrupt. Names that hold control bytes come first and show them as '?'.
+void stop_with_ctrl_c() {
     TempTree tree;
     constexpr int total = 6000;
     std::vector<std::string> names{"a\x1b[2J\x1b[1;1Hb.obj", "c\nDeleting d.obj"};
@@ -111,6 +112,13 @@ TEST(Terminal, CtrlCStopsTheRunBetweenFilesAndKeepsEveryLine) {
     Files left(names.begin() + deleted, names.end());
     EXPECT_EQ(left, tree.files());
     EXPECT_TRUE(run.line_editing());
+}
+
+TEST(Terminal, CtrlCStopsTheRunBetweenFilesAndKeepsEveryLine) {
+    for (const char* threads : {"1", "4"}) {
+        EnvironmentGuard setting("RUBO_THREADS", threads);
+        stop_with_ctrl_c();
+    }
 }
 
 // Keys pressed while the search runs, held at its end by the test build of the tool.

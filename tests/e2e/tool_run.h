@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/environment_guard.h"
 #include "tests/support/temp_tree.h"
 
 namespace rubo::test {
