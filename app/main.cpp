@@ -2,10 +2,12 @@
 // its subdirectories. The driver owns the run from banner to summary; resolving the
 // specification, deleting a file and reading the keyboard are done below it.
 //
-// The command line: one argument, the file specification; or "-n", "--dry-run" or "/n"
-// and then the specification, for a dry run that lists what the run would delete and
-// deletes nothing; or alone "--help" or "-h" (help, exit code 0), "--version" (exit code
-// 0) or "/?" (the usage text, exit code 2). Any other command line shows the usage text.
+// The command line: one argument, the file specification; before it, "-n", "--dry-run"
+// or "/n" for a dry run that lists what the run would delete and deletes nothing, and
+// "-t" or "--trash" for a run that moves the files to the system's trash instead of
+// deleting them (each option once, in either order); or alone "--help" or "-h" (help,
+// exit code 0), "--version" (exit code 0) or "/?" (the usage text, exit code 2). Any
+// other command line shows the usage text.
 //
 // Exit codes: 0 the summary was reached and nothing failed, 2 usage shown, 3 the run
 // ended after showing problems (nothing matched, or the prompt was declined; in a dry
@@ -62,8 +64,9 @@ constexpr char usage[] =
     "You must specify one parameter to this program: the file path and filter of the files you wish to "
     "delete in the current directory and all of its subdirectories.\r\nExample:  RUBO *.obj;*.res\n";
 constexpr char help[] =
-    "\r\nUsage:  RUBO [option] <file specification>\r\n"
+    "\r\nUsage:  RUBO [options] <file specification>\r\n"
     "  -n, --dry-run, /n   list the files the run would delete, in its order; delete nothing\r\n"
+    "  -t, --trash         move the files to the system's trash instead of deleting them\r\n"
     "Or alone:\r\n"
     "  -h, --help          this help\r\n"
     "  --version           the version and the system backend\r\n"
@@ -77,12 +80,39 @@ constexpr char help[] =
     "  4  a file could not be deleted, or a directory could not be searched\r\n"
     "  5  stopped with Escape or Ctrl+C\r\n";
 
-// What the command line asks for, and the specification of a run.
+// What a run does with each file it lists, in the words of its lines and its summary.
+struct Action {
+    const char* doing;         // before the path of each file
+    const char* would;         // the same in a dry run
+    const char* done;          // the summary's count lines
+    const char* failed;
+    const char* would_count;
+    const char* not_reported;  // before the path on standard error, when output failed
+    bool trash;
+};
+
+constexpr Action delete_action{"Deleting ",
+                               "Would delete ",
+                               "%d files deleted successfully\r\n",
+                               "%d file could not be deleted\r\n",
+                               "%d files would be deleted\r\n",
+                               "rubo: deleted, not reported: ",
+                               false};
+constexpr Action trash_action{"Trashing ",
+                              "Would move to the trash ",
+                              "%d files moved to the trash\r\n",
+                              "%d file could not be moved to the trash\r\n",
+                              "%d files would be moved to the trash\r\n",
+                              "rubo: moved to the trash, not reported: ",
+                              true};
+
+// What the command line asks for, and the specification of a run and what it does.
 enum class Request { USAGE, HELP, VERSION, RUN, DRY_RUN };
 
 struct CommandLine {
     Request request = Request::USAGE;
     const char* specification = nullptr;
+    const Action* action = &delete_action;
 };
 
 bool is_one_of(const char* argument, std::initializer_list<const char*> spellings) {
@@ -91,10 +121,21 @@ bool is_one_of(const char* argument, std::initializer_list<const char*> spelling
     return false;
 }
 
-// One argument is the specification unless it is one of the requests; a dry run takes
-// its option and then exactly one specification.
+// One argument is the specification unless it is one of the requests; the options come
+// before exactly one specification, each at most once.
 CommandLine read_command_line(int argc, char** argv) {
-    if (argc == 3 && is_one_of(argv[1], {"-n", "--dry-run", "/n"})) return {Request::DRY_RUN, argv[2]};
+    if (argc > 2) {
+        CommandLine command{Request::RUN, argv[argc - 1]};
+        for (int at = 1; at < argc - 1; ++at) {
+            if (command.request == Request::RUN && is_one_of(argv[at], {"-n", "--dry-run", "/n"}))
+                command.request = Request::DRY_RUN;
+            else if (!command.action->trash && is_one_of(argv[at], {"-t", "--trash"}))
+                command.action = &trash_action;
+            else
+                return {};
+        }
+        return command;
+    }
     if (argc != 2 || is_one_of(argv[1], {"/?"})) return {};
     if (is_one_of(argv[1], {"--help", "-h"})) return {Request::HELP};
     if (is_one_of(argv[1], {"--version"})) return {Request::VERSION};
@@ -278,7 +319,8 @@ void search(const char* argument, Found& found) {
 // whose line may not have gone out is named on standard error.
 class Deletion final : public ErasureClient {
 public:
-    Deletion(Found& found, bool tells_before) : found_(found), origin_(&found.origins.runs), before_(tells_before) {}
+    Deletion(Found& found, const Action& action, bool tells_before)
+        : found_(found), action_(action), origin_(&found.origins.runs), before_(tells_before) {}
 
     bool next(ErasureJob& job) override {
         if (next_file_ == found_.files.count) return false;
@@ -301,8 +343,9 @@ public:
 #ifdef RUBO_FAULT_INJECTION
         fail_at_erasure();
 #endif
-        return eraser.erase_below(job.path.text(), job.base_length, job.levels.count > 0 ? job.levels.at(0) : nullptr,
-                                  job.levels.count);
+        const platform::DirectoryIdentity* levels = job.levels.count > 0 ? job.levels.at(0) : nullptr;
+        return action_.trash ? eraser.trash_below(job.path.text(), job.base_length, levels, job.levels.count)
+                             : eraser.erase_below(job.path.text(), job.base_length, levels, job.levels.count);
     }
 
     bool announce(const ErasureJob& job) override {
@@ -333,7 +376,7 @@ public:
 
 private:
     void begin_line(const String& path) {
-        buffer_output("Deleting ");
+        buffer_output(action_.doing);
         write_shown(path, LineEnds::MARKED);
     }
 
@@ -363,8 +406,8 @@ private:
         unreported_.clear();
     }
 
-    static void tell_unreported(const String& path) {
-        String line("rubo: deleted, not reported: ");
+    void tell_unreported(const String& path) const {
+        String line(action_.not_reported);
         line.append(error_at_terminal() ? terminal_text(path, LineEnds::MARKED) : path);
         line.append("\n");
         platform::write_standard_error(line.text(), static_cast<std::size_t>(line.length()));
@@ -381,6 +424,7 @@ private:
 #endif
 
     Found& found_;
+    const Action& action_;
     Iterator<FileOrigin> origin_;
     FlatVector<platform::DirectoryIdentity> levels_;  // the current run's directories, base first
     std::int32_t next_file_ = 0;
@@ -392,12 +436,12 @@ private:
     FlatVector<std::int32_t> unreported_;  // files gone whose lines have not gone out yet
 };
 
-// Deletes the listed files until the list ends or an abort key is pressed; answers the
+// Deletes the listed files (or moves them to the trash) until the list ends or an abort key is pressed; answers the
 // exit code. One thread (RUBO_THREADS=1) tells each file before it is done; more delete
 // on workers and tell each file in order once it is done, a window ahead at most.
-int delete_files(Found& found, bool aborted) {
+int delete_files(Found& found, const Action& action, bool aborted) {
     const std::int32_t workers = erasure_workers(read_ahead_workers());
-    Deletion deletion(found, workers == 0);
+    Deletion deletion(found, action, workers == 0);
     deletion.aborted = aborted;
     // What is written so far goes out first: output that cannot be written stops the run
     // before any file is gone.
@@ -407,8 +451,8 @@ int delete_files(Found& found, bool aborted) {
     if (deletion.output_failed()) return EXIT_FATAL;
     if (deletion.aborted) buffer_output("Aborted by user\r\n");
     String counts;
-    append_count(counts, deletion.deleted, "%d files deleted successfully\r\n");
-    append_count(counts, deletion.failed, "%d file could not be deleted\r\n");
+    append_count(counts, deletion.deleted, action.done);
+    append_count(counts, deletion.failed, action.failed);
     write_summary(counts, found.total_size);
     while (platform::key_pending()) platform::read_key();
     if (deletion.aborted) return EXIT_ABORTED;
@@ -416,7 +460,7 @@ int delete_files(Found& found, bool aborted) {
 }
 
 // The run: search, problems and question, deletion, summary.
-int delete_specified(const char* argument) {
+int delete_specified(const char* argument, const Action& action) {
     // Keys are taken before the search, so that a Ctrl+C while it runs is a key press
     // like any other instead of the end of the process.
     platform::take_console();
@@ -431,25 +475,25 @@ int delete_specified(const char* argument) {
     if (found.problems.length() != 0 && !proceed_despite(found.problems, found.files)) return EXIT_PROBLEMS;
     // Without a question to take it, an abort key pressed during the search stops the run
     // before the first file.
-    return delete_files(found, found.problems.length() == 0 && platform::abort_key_pressed());
+    return delete_files(found, action, found.problems.length() == 0 && platform::abort_key_pressed());
 }
 
 // The dry run: the problems, then the files the run would delete, in its order, and the
 // summary; nothing is asked, read from the keyboard or changed. When nothing matched at
 // all it ends after the problems, as the run does. Problems win over directories that
 // could not be searched: a run would have asked about them first.
-int list_specified(const char* argument) {
+int list_specified(const char* argument, const Action& action) {
     Found found;
     search(argument, found);
     write_shown(found.problems, LineEnds::KEPT);
     if (found.problems.length() != 0 && found.files.count == 0) return EXIT_PROBLEMS;
     for (const String& path : found.files) {
-        buffer_output("Would delete ");
+        buffer_output(action.would);
         write_shown(path, LineEnds::MARKED);
         buffer_output("\r\n");
     }
     String counts;
-    append_count(counts, found.files.count, "%d files would be deleted\r\n");
+    append_count(counts, found.files.count, action.would_count);
     write_summary(counts, found.total_size);
     if (found.problems.length() != 0) return EXIT_PROBLEMS;
     return found.failures.count != 0 ? EXIT_FAILURES : EXIT_DONE;
@@ -471,8 +515,8 @@ int run(int argc, char** argv) {
     }
     buffer_output(banner);
     switch (command.request) {
-        case Request::RUN: return delete_specified(command.specification);
-        case Request::DRY_RUN: return list_specified(command.specification);
+        case Request::RUN: return delete_specified(command.specification, *command.action);
+        case Request::DRY_RUN: return list_specified(command.specification, *command.action);
         case Request::HELP:
             buffer_output(usage);
             buffer_output(help);
