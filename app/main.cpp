@@ -82,9 +82,9 @@ constexpr char help[] =
 
 // What a run does with each file it lists, in the words of its lines and its summary.
 struct Action {
-    const char* doing;         // before the path of each file
-    const char* would;         // the same in a dry run
-    const char* done;          // the summary's count lines
+    const char* doing;  // before the path of each file
+    const char* would;  // the same in a dry run
+    const char* done;   // the summary's count lines
     const char* failed;
     const char* would_count;
     const char* not_reported;  // before the path on standard error, when output failed
@@ -193,18 +193,25 @@ bool abort_requested() {
     return key == KEY_CTRL_C || key == KEY_ESCAPE;
 }
 
+// Writes a line on standard error: the text before the path, the path (as a terminal
+// shows it, when it is one), the text after it, and the system's message for `error`
+// (none for 0).
+void tell_error(const char* before, const String& path, const char* after, std::uint32_t error) {
+    String line(before);
+    line.append(error_at_terminal() ? terminal_text(path, LineEnds::MARKED) : path);
+    line.append(after);
+    String message(os_error_text(error));
+    message.trim_right();
+    line.append(message);
+    line.append("\n");
+    platform::write_standard_error(line.text(), static_cast<std::size_t>(line.length()));
+}
+
 // Names on standard error each directory that could not be searched, so that a run
 // that leaves matching files behind unseen does not pass for a complete one.
 void tell_search_failures(const List<SearchFailure>& failures) {
-    for (const SearchFailure& failure : failures) {
-        String line("rubo: cannot search ");
-        line.append(error_at_terminal() ? terminal_text(failure.directory, LineEnds::MARKED) : failure.directory);
-        line.append(": ");
-        line.append(os_error_text(failure.error));
-        line.trim_right();
-        line.append("\n");
-        platform::write_standard_error(line.text(), static_cast<std::size_t>(line.length()));
-    }
+    for (const SearchFailure& failure : failures)
+        tell_error("rubo: cannot search ", failure.directory, ": ", failure.error);
 }
 
 // Keeps one status line on standard error while a long search runs: shown once the
@@ -344,8 +351,10 @@ public:
         fail_at_erasure();
 #endif
         const platform::DirectoryIdentity* levels = job.levels.count > 0 ? job.levels.at(0) : nullptr;
-        return action_.trash ? eraser.trash_below(job.path.text(), job.base_length, levels, job.levels.count)
-                             : eraser.erase_below(job.path.text(), job.base_length, levels, job.levels.count);
+        const bool ok = action_.trash ? eraser.trash_below(job.path.text(), job.base_length, levels, job.levels.count)
+                                      : eraser.erase_below(job.path.text(), job.base_length, levels, job.levels.count);
+        job.error = ok ? 0 : platform::last_error();
+        return ok;
     }
 
     bool announce(const ErasureJob& job) override {
@@ -357,6 +366,9 @@ public:
     bool tell(const ErasureJob& job) override {
         if (!before_) begin_line(job.path);
         buffer_output(job.ok ? " : ok\r\n" : " : FAILED!\r\n");
+        // A file the trash could not take may have no trash on its file system at all:
+        // the reason is told.
+        if (!job.ok && action_.trash) tell_error("rubo: cannot move ", job.path, " to the trash: ", job.error);
         ++(job.ok ? deleted : failed);
         if (!before_) account_for(job);
         aborted = aborted || abort_requested();
@@ -406,12 +418,7 @@ private:
         unreported_.clear();
     }
 
-    void tell_unreported(const String& path) const {
-        String line(action_.not_reported);
-        line.append(error_at_terminal() ? terminal_text(path, LineEnds::MARKED) : path);
-        line.append("\n");
-        platform::write_standard_error(line.text(), static_cast<std::size_t>(line.length()));
-    }
+    void tell_unreported(const String& path) const { tell_error(action_.not_reported, path, "", 0); }
 
 #ifdef RUBO_FAULT_INJECTION
     // Test builds only: RUBO_FAIL_ERASURE=<n> raises a fatal report in place of the n-th

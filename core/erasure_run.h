@@ -28,7 +28,7 @@ namespace rubo {
 
 // One listed file on its way: its place in the run's list, where it is, the directories
 // from the one searched down to its own as the search found them, the run of files of its
-// directory it belongs to, and whether it went.
+// directory it belongs to, whether it went, and the system's error number when not.
 struct ErasureJob {
     std::int32_t index = 0;
     String path;
@@ -36,6 +36,7 @@ struct ErasureJob {
     FlatVector<platform::DirectoryIdentity> levels;
     std::int32_t run = 0;
     bool ok = false;
+    std::uint32_t error = 0;
 };
 
 // What a run of erasures asks of whoever drives it.

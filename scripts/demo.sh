@@ -1,15 +1,18 @@
 #!/bin/sh
-# Runs the tool on a freshly generated sample tree, first as a dry run and then for
-# real, and shows what it leaves.
+# Runs the tool on a freshly generated sample tree: first as a dry run, then moving the
+# .res files to a trash of the demo's own (TREE-trash, as $XDG_DATA_HOME/Trash), then for
+# real; and shows what it leaves.
 #   scripts/demo.sh TOOL TREE
 # TOOL is the built executable, TREE a directory that is made anew (anything in it
-# goes first).
+# goes first, and in TREE-trash).
 set -eu
 tool=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 tree=$2
 
-rm -rf "$tree"
-mkdir -p "$tree/src/net" "$tree/lib" "$tree/res/icons"
+rm -rf "$tree" "$tree-trash"
+mkdir -p "$tree/src/net" "$tree/lib" "$tree/res/icons" "$tree-trash"
+XDG_DATA_HOME=$(cd "$tree-trash" && pwd)
+export XDG_DATA_HOME
 cd "$tree"
 printf 'int main() { return 0; }\n' > src/main.c
 head -c 20480 /dev/zero > src/main.obj
@@ -31,9 +34,18 @@ status=0
 echo
 echo "(exit code $status)"
 echo
-echo "\$ printf y | rubo '*.obj;*.res;*.pdb'"
+echo "\$ rubo --trash '*.res'"
 status=0
-printf y | "$tool" '*.obj;*.res;*.pdb' || status=$?
+"$tool" --trash '*.res' || status=$?
+echo
+echo "(exit code $status)"
+echo
+echo "In the trash (\$XDG_DATA_HOME/Trash), and the record of one file:"
+(cd "$XDG_DATA_HOME/Trash" && find . -type f -printf '  %P\n' | sort && sed 's/^/    /' info/app.res.trashinfo)
+echo
+echo "\$ printf y | rubo '*.obj;*.pdb'"
+status=0
+printf y | "$tool" '*.obj;*.pdb' || status=$?
 echo
 echo "(exit code $status)"
 echo

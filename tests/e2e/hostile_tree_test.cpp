@@ -17,6 +17,7 @@
 
 #include "tests/e2e/terminal.h"
 #include "tests/e2e/tool_run.h"
+#include "tests/support/trash_home.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -135,39 +136,46 @@ TEST(HostileRaces, SearchedDirectoryOrOneAboveExchangedDeletesNothingElsewhere) 
     cases.insert(cases.end(), {{"w", "", "w", true}, {"w", "", "w", false}});
 #endif
     if (links) cases.insert(cases.end(), {{"", "s/", "s", true}, {"", "a/b/", "a", true}});
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.exchanged + (c.for_link ? " for a link" : " for a directory"));
-        TempTree tree;
-        TempTree outside;
-        const std::string searched = c.from.empty() ? c.line_directory : c.from + "/";
-        const std::string mirrored = searched.substr(c.exchanged.size() + 1);
-        const Files files = {"x.obj", "deep/y.obj"};
-        for (const std::string& file : files) {
-            tree.file(searched + file, 1);
-            outside.file("other/" + mirrored + file);
+    // A run that moves its files to the trash moves nothing from elsewhere either.
+    const TrashHome home;
+    for (const bool trash : {false, true})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.exchanged + (c.for_link ? " for a link" : " for a directory") +
+                         (trash ? ", to the trash" : ""));
+            const Words& words = trash ? trash_words : deletion_words;
+            TempTree tree;
+            TempTree outside;
+            const std::string searched = c.from.empty() ? c.line_directory : c.from + "/";
+            const std::string mirrored = searched.substr(c.exchanged.size() + 1);
+            const Files files = {"x.obj", "deep/y.obj"};
+            for (const std::string& file : files) {
+                tree.file(searched + file, 1);
+                outside.file("other/" + mirrored + file);
+            }
+            std::vector<std::string> arguments{native_relative(c.line_directory) + "*.zzz;*.obj"};
+            if (trash) arguments.insert(arguments.begin(), "--trash");
+            PromptRun run(tool_path(), arguments, c.from.empty() ? tree.path() : tree.native(c.from));
+            ASSERT_TRUE(run.wait_for_output(prompt));
+            if (c.for_link) {
+                ASSERT_NO_FATAL_FAILURE(exchange_for_link(tree, c.exchanged, outside.native("other")));
+            } else {
+                std::filesystem::rename(tree.native(c.exchanged), tree.native(c.exchanged + ".moved"));
+                std::filesystem::rename(outside.native("other"), tree.native(c.exchanged));
+            }
+            run.type("y");
+            const ChildResult result = run.finish();
+            EXPECT_EQ(4, result.exit_code);
+            EXPECT_EQ(banner + no_match(tree.native(searched + "*.zzz")) + prompt + "\r\n\r\n" +
+                          deleting(tree.native(searched + "x.obj"), false, words) +
+                          deleting(tree.native(searched + "deep/y.obj"), false, words) + summary(0, 2, "2", words),
+                      result.output);
+            const std::string moved = c.exchanged + ".moved/" + mirrored;
+            for (const std::string& file : files) {
+                EXPECT_TRUE(tree.exists(searched + file)) << "put in place: " << file;
+                EXPECT_TRUE(tree.exists(moved + file)) << "moved aside: " << file;
+            }
         }
-        PromptRun run(tool_path(), {native_relative(c.line_directory) + "*.zzz;*.obj"},
-                      c.from.empty() ? tree.path() : tree.native(c.from));
-        ASSERT_TRUE(run.wait_for_output(prompt));
-        if (c.for_link) {
-            ASSERT_NO_FATAL_FAILURE(exchange_for_link(tree, c.exchanged, outside.native("other")));
-        } else {
-            std::filesystem::rename(tree.native(c.exchanged), tree.native(c.exchanged + ".moved"));
-            std::filesystem::rename(outside.native("other"), tree.native(c.exchanged));
-        }
-        run.type("y");
-        const ChildResult result = run.finish();
-        EXPECT_EQ(4, result.exit_code);
-        EXPECT_EQ(banner + no_match(tree.native(searched + "*.zzz")) + prompt + "\r\n\r\n" +
-                      deleting(tree.native(searched + "x.obj"), false) +
-                      deleting(tree.native(searched + "deep/y.obj"), false) + summary(0, 2, "2"),
-                  result.output);
-        const std::string moved = c.exchanged + ".moved/" + mirrored;
-        for (const std::string& file : files) {
-            EXPECT_TRUE(tree.exists(searched + file)) << "put in place: " << file;
-            EXPECT_TRUE(tree.exists(moved + file)) << "moved aside: " << file;
-        }
-    }
+    EXPECT_FALSE(std::filesystem::exists(home.trash + "/files"));
 }
 
 // Another directory moved into the place of a directory below the searched one while the

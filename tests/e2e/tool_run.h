@@ -38,16 +38,26 @@ inline ChildResult run_tool(const std::vector<std::string>& arguments, const std
     return run_program({tool_path(), arguments, input, directory});
 }
 
+// The words of a run's lines and summary: a run's own, or those of a run that moves the
+// files to the trash (--trash).
+struct Words {
+    const char* doing;
+    const char* done;
+    const char* not_done;
+};
+inline constexpr Words deletion_words{"Deleting ", " files deleted successfully", " file could not be deleted"};
+inline constexpr Words trash_words{"Trashing ", " files moved to the trash", " file could not be moved to the trash"};
+
 // The summary block as the tool writes it after the deletion loop.
-inline std::string summary(int deleted, int failed, const std::string& total) {
+inline std::string summary(int deleted, int failed, const std::string& total, const Words& words = deletion_words) {
     std::string text = "\r\n";
-    if (deleted != 0) text += std::to_string(deleted) + " files deleted successfully\r\n";
-    if (failed != 0) text += std::to_string(failed) + " file could not be deleted\r\n";
+    if (deleted != 0) text += std::to_string(deleted) + words.done + "\r\n";
+    if (failed != 0) text += std::to_string(failed) + words.not_done + "\r\n";
     return text + "Total size of file specification: " + total + " bytes\r\n";
 }
 
-inline std::string deleting(const std::string& path, bool ok = true) {
-    return "Deleting " + path + (ok ? " : ok\r\n" : " : FAILED!\r\n");
+inline std::string deleting(const std::string& path, bool ok = true, const Words& words = deletion_words) {
+    return words.doing + path + (ok ? " : ok\r\n" : " : FAILED!\r\n");
 }
 
 inline std::string no_match(const std::string& piece) {

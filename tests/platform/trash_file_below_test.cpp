@@ -11,6 +11,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/environment_guard.h"
 #include "tests/support/scratch_directory.h"
+#include "tests/support/trash_home.h"
 
 using namespace rubo;
 
@@ -27,7 +28,14 @@ using namespace rubo;
 
 namespace {
 
+using rubo::test::file_bytes;
 using rubo::test::ScratchDirectory;
+using rubo::test::TrashHome;
+#ifdef _WIN32
+using rubo::test::running_under_wine;
+#else
+using rubo::test::restore;
+#endif
 using Names = std::vector<std::string>;
 namespace fs = std::filesystem;
 
@@ -35,11 +43,6 @@ bool trash_below(const ScratchDirectory& base, const std::string& relative,
                  const std::vector<platform::DirectoryIdentity>& levels = {}) {
     const std::string path = base / relative;
     return platform::trash_file_below(path.c_str(), base.path().size(), nullptr, levels.data(), levels.size());
-}
-
-std::string bytes_of(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 Names names_in(const std::string& directory) {
@@ -50,32 +53,6 @@ Names names_in(const std::string& directory) {
     std::sort(names.begin(), names.end());
     return names;
 }
-
-#ifdef _WIN32
-bool running_under_wine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
-
-// Under Wine, the host system's path for a path of the test; elsewhere the path itself.
-std::string host_path(const std::string& path) {
-    using Convert = char*(CDECL*)(const wchar_t*);
-    const auto convert = reinterpret_cast<Convert>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    char* host = convert != nullptr ? convert(fs::path(path).wstring().c_str()) : nullptr;
-    const std::string text = host != nullptr ? host : path;
-    HeapFree(GetProcessHeap(), 0, host);
-    return text;
-}
-#else
-std::string host_path(const std::string& path) { return path; }
-#endif
-
-// A home for the test: $XDG_DATA_HOME, where the trash of the desktop's file managers
-// lies (Wine's shell puts files there too), inside a scratch directory.
-struct TrashHome {
-    ScratchDirectory home;
-    bool made = fs::create_directory(home / "data");
-    std::string trash = home / "data/Trash";
-    rubo::test::EnvironmentGuard data{"XDG_DATA_HOME", host_path(home / "data")};
-};
 
 // Neither a directory, nor a missing file, nor a file in a directory put in the place of
 // the one the search read (another directory moved in under its name) is moved.
@@ -104,7 +81,7 @@ TEST(TrashFileBelow, WhatIsNoListedFileStays) {
         EXPECT_FALSE(trash_below(base, c.relative, {levels.begin(), levels.begin() + c.levels})) << c.relative;
         EXPECT_EQ(c.error, platform::last_error()) << c.relative;
     }
-    EXPECT_EQ("found other", bytes_of(base / "aside/x.obj") + " " + bytes_of(base / "folder/x.obj"));
+    EXPECT_EQ("found other", file_bytes(base / "aside/x.obj") + " " + file_bytes(base / "folder/x.obj"));
 }
 
 #ifdef _WIN32
@@ -119,7 +96,7 @@ TEST(WindowsTrashFileBelow, RecycleBinTakesFilesAndLeavesNothingBehind) {
     for (const char* name : {"s/gone.obj", "s/locked.obj"}) EXPECT_TRUE(trash_below(base, name)) << name;
     EXPECT_EQ(Names{"kept.obj"}, names_in(base / "s"));
     if (running_under_wine()) {
-        EXPECT_EQ("s/gone.obj", bytes_of(home.trash + "/files/gone.obj"));
+        EXPECT_EQ("s/gone.obj", file_bytes(home.trash + "/files/gone.obj"));
         EXPECT_NE(0u, GetFileAttributesW(fs::path(home.trash + "/files/locked.obj").c_str()) & FILE_ATTRIBUTE_READONLY);
     }
 }
@@ -133,7 +110,7 @@ RUBO_CHILD(trash_that_the_shell_would_destroy) {
     ScratchDirectory base;
     base.write_file("x.obj", "bytes");
     return trash_below(base, "x.obj") + (platform::last_error() != platform::SYSTEM_ERROR_NOT_SAME_DEVICE) +
-           (bytes_of(base / "x.obj") != "bytes") + (names_in(base.path()) != Names{"x.obj"});
+           (file_bytes(base / "x.obj") != "bytes") + (names_in(base.path()) != Names{"x.obj"});
 }
 
 TEST(WindowsTrashFileBelow, FileTheShellWouldDestroyStays) {
@@ -141,26 +118,6 @@ TEST(WindowsTrashFileBelow, FileTheShellWouldDestroyStays) {
     EXPECT_EQ(0, rubo::test::run_child("trash_that_the_shell_would_destroy").exit_code);
 }
 #else
-// Puts a file back as a file manager does, to the path in its record (relative to `top` in
-// a trash at the top of a mount); that path, or an empty one for a record of another form.
-std::string restore(const std::string& trash, const std::string& name, const std::string& top = "") {
-    const std::string record = bytes_of(trash + "/info/" + name + ".trashinfo");
-    const std::size_t date = record.find("\nDeletionDate=") + 14;
-    const std::string shape = "0000-00-00T00:00:00\n";  // 0 for any digit
-    bool readable = record.rfind("[Trash Info]\nPath=", 0) == 0 && record.size() == date + shape.size();
-    for (std::size_t i = 0; readable && i < shape.size(); ++i)
-        readable =
-            shape[i] == '0' ? std::isdigit(static_cast<unsigned char>(record[date + i])) : record[date + i] == shape[i];
-    if (!readable) return "";
-    const std::string encoded = record.substr(18, date - 14 - 18);
-    std::string path = top.empty() ? "" : top + "/";
-    for (std::size_t i = 0; i < encoded.size(); i += encoded[i] == '%' ? 3 : 1)
-        path += encoded[i] != '%' ? encoded[i] : static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16));
-    fs::rename(trash + "/files/" + name, path);
-    fs::remove(trash + "/info/" + name + ".trashinfo");
-    return path;
-}
-
 // Files of every kind of name, a read-only one too, go to the home trash with records that
 // lead back to their exact places, where they hold their bytes again. A name taken there
 // (by a record, or in files/ alone) gets the next number; one too long for its record's
@@ -188,12 +145,12 @@ TEST(PosixTrashFileBelow, HomeTrashTakesFilesThatGoBackWhereTheyWere) {
         EXPECT_TRUE(trash_below(base, c.relative)) << c.relative << platform::last_error();
     }
     EXPECT_EQ(std::size(cases) + 1, names_in(home.trash + "/files").size());
-    EXPECT_EQ("orphan", bytes_of(home.trash + "/files/y.obj"));
-    EXPECT_NE(std::string::npos, bytes_of(home.trash + "/info/100% sure.obj.trashinfo").find("/a%20b/100%25%20sure"));
+    EXPECT_EQ("orphan", file_bytes(home.trash + "/files/y.obj"));
+    EXPECT_NE(std::string::npos, file_bytes(home.trash + "/info/100% sure.obj.trashinfo").find("/a%20b/100%25%20sure"));
     EXPECT_EQ(static_cast<fs::perms>(0444), fs::status(home.trash + "/files/plain.obj").permissions());
     for (const auto& c : cases) {
         EXPECT_EQ(fs::canonical(base.path()).string() + "/" + c.relative, restore(home.trash, c.in_trash));
-        EXPECT_EQ("bytes of " + c.relative, bytes_of(base / c.relative));
+        EXPECT_EQ("bytes of " + c.relative, file_bytes(base / c.relative));
     }
     EXPECT_EQ(Names{}, names_in(home.trash + "/info"));
 
@@ -237,7 +194,7 @@ RUBO_CHILD(trash_on_another_mount) {
         failures += c.shared_mode != 0 && chmod((top + "/.Trash").c_str(), c.shared_mode) != 0;
         failures += !trash_below(base, "top/sub/" + name) ||
                     restore(top + "/" + c.trash, name, top) != top + "/sub/" + name ||
-                    bytes_of(top + "/sub/" + name) != name;
+                    file_bytes(top + "/sub/" + name) != name;
     }
     fs::remove_all(top + "/.Trash-" + uid);
     fs::create_directory(top + "/elsewhere");
