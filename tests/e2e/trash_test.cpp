@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,7 @@ TEST(TrashRun, ListedFilesGoToTheTrashAndNothingElse) {
     EXPECT_EQ(banner + lines[1] + summary(3, 0, "9", trash_words), run.output);
     EXPECT_EQ(Files{"keep.txt"}, tree.files());
     for (const char* name : {"a.obj", "b c%.obj", "\xC3\xBC.obj"})
-        EXPECT_EQ(3u, file_bytes(home.trash + "/files/" + name).size()) << name;
+        EXPECT_EQ(3u, std::filesystem::file_size(utf8_path(home.trash + "/files/" + name))) << name;
 #ifndef _WIN32
     for (const std::string& name : listed)
         EXPECT_EQ(tree.native(name), restore(home.trash, name.substr(name.find('/') + 1)));
