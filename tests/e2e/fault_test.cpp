@@ -234,42 +234,6 @@ TEST(OutputFailure, OutputCutShortAtAnyByteStopsBeforeTheNextDeletion) {
     }
 }
 
-// Standard output is a pipe whose reader goes away part way through a run on workers
-// (a library preloaded into the tool makes it so at a chosen byte): the run ends with
-// 1, and every file gone is named, in the output that got out or on standard error.
-TEST(OutputFailure, APipeClosedPartWayLeavesNoFileGoneUntold) {
-    TempTree tree;
-    std::vector<std::string> names;
-    for (int file = 0; file < 2000; ++file)
-        names.push_back(std::string("d")
-                            .append(std::to_string(file / 20))
-                            .append("/f")
-                            .append(std::to_string(file))
-                            .append(".obj"));
-    const std::string preload = tool_path().substr(0, tool_path().rfind('/') + 1) + "librubo_write_failure.so";
-    EnvironmentGuard setting("RUBO_THREADS", "4");
-    for (const char* after : {"1000", "60000"}) {
-        for (const std::string& name : names) tree.file(name);
-        ProgramRun run{tool_path(), {"*.obj"}, "", tree.path()};
-        run.prepare = [&preload, after] {
-            if (signal(SIGPIPE, SIG_DFL) == SIG_ERR || setenv("LD_PRELOAD", preload.c_str(), 1) != 0 ||
-                setenv("RUBO_FAIL_OUTPUT_AFTER", after, 1) != 0)
-                _exit(125);
-        };
-        const ChildResult result = run_program(run);
-        EXPECT_EQ(1, result.exit_code) << after;
-        EXPECT_EQ(std::strtoul(after, nullptr, 10), result.output.size());
-        const std::string told = told_anywhere(result);
-        int gone = 0;
-        for (const std::string& name : names) {
-            if (tree.exists(name)) continue;
-            ++gone;
-            EXPECT_NE(std::string::npos, told.find(deleting(tree.native(name)))) << name << ", " << after;
-        }
-        EXPECT_GT(gone, 0) << after;
-    }
-}
-
 // A deleting worker raises a fatal report in place of one file's deletion: the report
 // comes once, last, after the lines of every file the run deleted.
 TEST(WorkerFailure, TheReportComesAfterEveryDeletedFileIsTold) {
@@ -296,6 +260,49 @@ TEST(WorkerFailure, TheReportComesAfterEveryDeletedFileIsTold) {
 }
 
 #ifdef __linux__
+// In the child that becomes the tool: preloads one of the fault tests' libraries (built
+// beside the tool) into it. The library comes before the address sanitizer's, which it
+// would refuse.
+void preload(const char* library) {
+    const char* options = std::getenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS", (std::string(options ? options : "") + ":verify_asan_link_order=0").c_str(), 1);
+    setenv("LD_PRELOAD", (tool_path().substr(0, tool_path().rfind('/') + 1) + library).c_str(), 1);
+}
+
+// Standard output is a pipe whose reader goes away part way through a run on workers
+// (a library preloaded into the tool makes it so at a chosen byte): the run ends with
+// 1, and every file gone is named, in the output that got out or on standard error.
+TEST(OutputFailure, APipeClosedPartWayLeavesNoFileGoneUntold) {
+    TempTree tree;
+    std::vector<std::string> names;
+    for (int file = 0; file < 2000; ++file)
+        names.push_back(std::string("d")
+                            .append(std::to_string(file / 20))
+                            .append("/f")
+                            .append(std::to_string(file))
+                            .append(".obj"));
+    EnvironmentGuard setting("RUBO_THREADS", "4");
+    for (const char* after : {"1000", "60000"}) {
+        for (const std::string& name : names) tree.file(name);
+        ProgramRun run{tool_path(), {"*.obj"}, "", tree.path()};
+        run.prepare = [after] {
+            preload("librubo_write_failure.so");
+            if (signal(SIGPIPE, SIG_DFL) == SIG_ERR || setenv("RUBO_FAIL_OUTPUT_AFTER", after, 1) != 0) _exit(125);
+        };
+        const ChildResult result = run_program(run);
+        EXPECT_EQ(1, result.exit_code) << after;
+        EXPECT_EQ(std::strtoul(after, nullptr, 10), result.output.size());
+        const std::string told = told_anywhere(result);
+        int gone = 0;
+        for (const std::string& name : names) {
+            if (tree.exists(name)) continue;
+            ++gone;
+            EXPECT_NE(std::string::npos, told.find(deleting(tree.native(name)))) << name << ", " << after;
+        }
+        EXPECT_GT(gone, 0) << after;
+    }
+}
+
 // The reading of one directory fails part way with EIO (a library preloaded into the
 // tool makes it so): the directory contributes nothing, not even what was read before
 // the failure, and is named on standard error; the run lists and deletes its sibling's
@@ -303,7 +310,6 @@ TEST(WorkerFailure, TheReportComesAfterEveryDeletedFileIsTold) {
 TEST(ReadFailure, ADirectoryWhoseReadingFailsPartWayContributesNothing) {
     const std::vector<std::string> failing{"bad/1.obj", "bad/2.obj", "bad/3.obj", "bad/4.obj", "bad/deep/5.obj"};
     TempTree tree;
-    const std::string preload = tool_path().substr(0, tool_path().rfind('/') + 1) + "librubo_read_failure.so";
     for (const char* threads : {"1", ""}) {
         for (const bool dry : {true, false}) {
             const std::string context =
@@ -315,10 +321,7 @@ TEST(ReadFailure, ADirectoryWhoseReadingFailsPartWayContributesNothing) {
                            dry ? std::vector<std::string>{"-n", "*.obj"} : std::vector<std::string>{"*.obj"}, "",
                            tree.path()};
             run.prepare = [&] {
-                // The library comes before the address sanitizer's, which it would refuse.
-                const char* options = std::getenv("ASAN_OPTIONS");
-                setenv("ASAN_OPTIONS", (std::string(options ? options : "") + ":verify_asan_link_order=0").c_str(), 1);
-                setenv("LD_PRELOAD", preload.c_str(), 1);
+                preload("librubo_read_failure.so");
                 setenv("RUBO_FAIL_READING", tree.native("bad").c_str(), 1);
                 if (*threads != '\0')
                     setenv("RUBO_THREADS", threads, 1);
