@@ -340,9 +340,12 @@ public:
         job.index = next_file_++;
         found_.files.read(job.index, job.path);
         job.base_length = origin_.element->base_length;
-        job.levels.clear();
-        for (const platform::DirectoryIdentity& level : levels_) *job.levels.append_new() = level;
-        job.run = run_;
+        // A slot that last held a file of the same run holds its directories already.
+        if (job.run != run_) {
+            job.levels.clear();
+            for (const platform::DirectoryIdentity& level : levels_) *job.levels.append_new() = level;
+            job.run = run_;
+        }
         return true;
     }
 
@@ -443,9 +446,10 @@ private:
     FlatVector<std::int32_t> unreported_;  // files gone whose lines have not gone out yet
 };
 
-// Deletes the listed files (or moves them to the trash) until the list ends or an abort key is pressed; answers the
-// exit code. One thread (RUBO_THREADS=1) tells each file before it is done; more delete
-// on workers and tell each file in order once it is done, a window ahead at most.
+// Deletes the listed files (or moves them to the trash) until the list ends or an abort
+// key is pressed; answers the exit code. One thread (RUBO_THREADS=1) tells each file
+// before it is done; more delete on workers and tell each file in order once it is
+// done, a window ahead at most.
 int delete_files(Found& found, const Action& action, bool aborted) {
     const std::int32_t workers = erasure_workers(read_ahead_workers());
     Deletion deletion(found, action, workers == 0);

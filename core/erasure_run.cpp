@@ -76,8 +76,9 @@ private:
     // Tells the files in order, waiting for each as long as it is in flight, until all
     // handed out are told, or, while the run goes on, half a window is free again.
     void tell_resolved(std::unique_lock<std::mutex>& lock);
-    // Drops the files no worker has taken yet.
-    void drop_waiting();
+    // Stops the run: nothing more is handed out, and the files no worker has taken yet
+    // are dropped.
+    void stop();
     bool wake_owner() const;
 
     ErasureClient& client_;
@@ -194,7 +195,9 @@ bool ErasureRun::hand_out() {
     return more;
 }
 
-void ErasureRun::drop_waiting() {
+void ErasureRun::stop() {
+    if (stopped_) return;
+    stopped_ = true;
     for (std::int64_t index = told_; index < handed_; ++index) {
         Slot& waiting = slot(index);
         if (waiting.state != SlotState::WAITING) continue;
@@ -206,10 +209,7 @@ void ErasureRun::drop_waiting() {
 void ErasureRun::tell_resolved(std::unique_lock<std::mutex>& lock) {
     while (told_ < handed_) {
         // A worker's fatal report stops the run; what is in hand is still told.
-        if (failed_ && !stopped_) {
-            stopped_ = true;
-            drop_waiting();
-        }
+        if (failed_) stop();
         Slot& oldest = slot(told_);
         if (!resolved(oldest.state)) {
             owner_waiting_ = true;
@@ -224,8 +224,7 @@ void ErasureRun::tell_resolved(std::unique_lock<std::mutex>& lock) {
             const bool go_on = client_.tell(oldest.job);
             lock.lock();
             if (!go_on && !stopped_) {
-                stopped_ = true;
-                drop_waiting();
+                stop();
                 work_.notify_all();
             }
         }
@@ -271,14 +270,13 @@ void ErasureRun::worker_failed(Batch* batch) {
 
 void ErasureRun::owner_failed() {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!stopped_) {
-        stopped_ = true;
-        drop_waiting();
-    }
+    stop();
     finished_ = true;
     work_.notify_all();
     // The files in hand finish; a worker that does not within the wait is left out.
+    owner_waiting_ = true;
     results_.wait_for(lock, ACCOUNT_WAIT, [this] { return in_flight_ == 0; });
+    owner_waiting_ = false;
     failed_ = false;
     while (told_ < handed_ && resolved(slot(told_).state)) {
         Slot& oldest = slot(told_++);

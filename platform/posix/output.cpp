@@ -6,10 +6,11 @@
 
 #include "platform/platform.h"
 #include "platform/posix/error.h"
+#include "platform/posix/write_all.h"
 
 namespace rubo::platform {
 
-namespace {
+namespace posix {
 
 bool write_all(int descriptor, const void* data, std::size_t size) {
     // A reader that has gone away makes a failed write (EPIPE), answered as false like any
@@ -19,21 +20,19 @@ bool write_all(int descriptor, const void* data, std::size_t size) {
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
         ssize_t written = write(descriptor, bytes, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return posix::fail_with_errno();
-        }
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return fail_with_errno(written == 0 ? EIO : errno);
         bytes += written;
         size -= static_cast<std::size_t>(written);
     }
     return true;
 }
 
-}  // namespace
+}  // namespace posix
 
-bool write_standard_output(const void* data, std::size_t size) { return write_all(STDOUT_FILENO, data, size); }
+bool write_standard_output(const void* data, std::size_t size) { return posix::write_all(STDOUT_FILENO, data, size); }
 
-bool write_standard_error(const void* data, std::size_t size) { return write_all(STDERR_FILENO, data, size); }
+bool write_standard_error(const void* data, std::size_t size) { return posix::write_all(STDERR_FILENO, data, size); }
 
 bool is_terminal(StandardStream stream) {
     return isatty(stream == STANDARD_OUTPUT ? STDOUT_FILENO : STDERR_FILENO) != 0;

@@ -34,6 +34,7 @@
 
 #include "platform/posix/error.h"
 #include "platform/posix/file_status.h"
+#include "platform/posix/write_all.h"
 
 namespace rubo::platform::posix {
 namespace {
@@ -279,17 +280,6 @@ std::string trash_name(const char* name, unsigned number) {
     return std::string(name, kept) + suffix;
 }
 
-bool write_all(int file, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t written = write(file, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written == 0) errno = EIO;
-        if (written <= 0) return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 // Renames `name` of `directory` to `target` in `files`, never over an entry there; 0 or
 // the errno of the failure (EEXIST when the target is taken).
 int move_without_replacing(int directory, const char* name, int files, const char* target) {
@@ -328,7 +318,7 @@ bool record_and_move(int directory, const char* name, const Trash& trash, const 
             openat(trash.info.get(), record_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (info < 0 && errno == EEXIST) continue;
         if (info < 0) return fail_with_errno();
-        int error = write_all(info, record) ? 0 : errno;
+        int error = write_all(info, record.data(), record.size()) ? 0 : errno;
         if (close(info) != 0 && error == 0) error = errno;
         if (error == 0) error = move_without_replacing(directory, name, trash.files.get(), target.c_str());
         if (error == 0) {

@@ -83,13 +83,7 @@ bool dispose(HANDLE file) {
 bool remove_file(HeldHandle parent, const char*, const char* name) {
     WideText wide;
     if (!win32::entry_name(name, wide)) return false;
-    constexpr ULONG sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE file = win32::open_entry(handle_of(parent), wide, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                    sharing, FILE_NON_DIRECTORY_FILE);
-    // Whoever may remove a file need not be let change its attributes.
-    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
-        file =
-            win32::open_entry(handle_of(parent), wide, DELETE | FILE_READ_ATTRIBUTES, sharing, FILE_NON_DIRECTORY_FILE);
+    HANDLE file = win32::open_file_entry(handle_of(parent), wide, DELETE);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool removed = dispose(file);
     const DWORD error = GetLastError();

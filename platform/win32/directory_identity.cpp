@@ -184,6 +184,16 @@ HANDLE open_entry(HANDLE parent, const WideText& name, ACCESS_MASK access, ULONG
     return handle;
 }
 
+HANDLE open_file_entry(HANDLE parent, const WideText& name, ACCESS_MASK access) {
+    constexpr ULONG sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    access |= FILE_READ_ATTRIBUTES;
+    HANDLE file = open_entry(parent, name, access | FILE_WRITE_ATTRIBUTES, sharing, FILE_NON_DIRECTORY_FILE);
+    // Whoever may remove a file or read it need not be let change its attributes.
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+        file = open_entry(parent, name, access, sharing, FILE_NON_DIRECTORY_FILE);
+    return file;
+}
+
 HANDLE hold_plain_directory(HANDLE parent, const WideText& name, DirectoryIdentity& identity) {
     BY_HANDLE_FILE_INFORMATION information;
     HANDLE handle = open_entry(parent, name, HOLDING_ACCESS, HOLDING_SHARING, FILE_DIRECTORY_FILE);

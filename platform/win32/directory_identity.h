@@ -36,6 +36,11 @@ bool entry_name(const char* name, WideText& wide);
 // link of the host system).
 HANDLE open_entry(HANDLE parent, const WideText& name, ACCESS_MASK access, ULONG sharing, ULONG options);
 
+// The entry `name` of `parent` opened as a file (a directory is refused), sharing
+// everything, with `access` and the right to read its attributes, and to change them
+// where this user may.
+HANDLE open_file_entry(HANDLE parent, const WideText& name, ACCESS_MASK access);
+
 // The directory `name` of the directory held by `parent`, held open when it is a plain
 // directory, no reparse point, with its identity; else INVALID_HANDLE_VALUE with the
 // last error set: 1921 for a reparse point, 3 when it is missing or is no directory.

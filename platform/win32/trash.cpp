@@ -30,16 +30,6 @@ namespace {
 
 constexpr ULONG SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The entry `name` of the directory `parent` opened as a file, to read and keep its
-// attributes; such a handle takes no part in sharing, so it stands in no one's way.
-HANDLE open_file_entry(HANDLE parent, const WideText& name) {
-    HANDLE file =
-        open_entry(parent, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, SHARE_ALL, FILE_NON_DIRECTORY_FILE);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
-        file = open_entry(parent, name, FILE_READ_ATTRIBUTES, SHARE_ALL, FILE_NON_DIRECTORY_FILE);
-    return file;
-}
-
 // Gives the file open as `file` the name `name` in the directory held by `parent`, as a
 // second name (FileLinkInformation) or instead of its own (FileRenameInformation, which
 // takes a handle with DELETE access), never in the place of an entry that is there.
@@ -65,7 +55,8 @@ bool give_name(HANDLE file, HANDLE parent, const WideText& name, FILE_INFORMATIO
 // process is open, a removal by the shell would leave the file's names in place until
 // it closes.
 bool keep_second_name(HANDLE parent, const WideText& own, FILE_BASIC_INFO& basic, WideText& second) {
-    HANDLE file = open_file_entry(parent, own);
+    // A handle to attributes alone takes no part in sharing: it stands in no one's way.
+    HANDLE file = open_file_entry(parent, own, 0);
     if (file == INVALID_HANDLE_VALUE) return false;
     static unsigned made = 0;
     const bool read = GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) != 0;
@@ -156,7 +147,7 @@ bool move_to_recycle_bin(HANDLE parent, const char* path, const char* name) {
     FILE_BASIC_INFO before;
     if (!entry_name(name, own) || !keep_second_name(parent, own, before, second)) return false;
     DWORD error = shell_recycle(path);
-    HANDLE kept = open_file_entry(parent, second);
+    HANDLE kept = open_file_entry(parent, second, 0);
     BY_HANDLE_FILE_INFORMATION after;
     const bool counted = kept != INVALID_HANDLE_VALUE && GetFileInformationByHandle(kept, &after) != 0;
     const Fate fate = fate_of(parent, own);
